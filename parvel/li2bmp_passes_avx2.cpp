@@ -1,0 +1,77 @@
+// AVX2 passes of the scaled bitmap transfer. Compiled with -mavx2 and called only after the
+// run-time check; this file uses nothing inline from shared headers, so no AVX2 code can stand in
+// for a portable function at link time.
+#include "li2bmp_passes.h"
+
+#include <immintrin.h>
+
+#include <cstring>
+
+namespace parvel {
+namespace {
+
+/// Eight int32 sums divided by 2048, truncated toward zero (negative sums are biased by 2047).
+inline __m256i divide2048(__m256i s)
+{
+    const __m256i bias = _mm256_and_si256(_mm256_srai_epi32(s, 31), _mm256_set1_epi32(2047));
+    return _mm256_srai_epi32(_mm256_add_epi32(s, bias), 11);
+}
+
+inline int32_t loadPair(const int16_t* p)
+{
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Each destination pixel fetches its neighbour pair as one 32-bit word (scalar loads beat the
+// hardware gather here) and one multiply-add forms P0 * (2048 - w) + P1 * w exactly.
+void horizontalAvx2(const int16_t* row, const int32_t* col, const uint32_t* weightPairs,
+                    int32_t pairCount, int32_t count, int32_t* out)
+{
+    int32_t x = 0;
+    for (; x + 8 <= pairCount; x += 8) {
+        const int32_t* c = col + x;
+        const __m256i pairs = _mm256_setr_epi32(loadPair(row + c[0]), loadPair(row + c[1]),
+                                                loadPair(row + c[2]), loadPair(row + c[3]),
+                                                loadPair(row + c[4]), loadPair(row + c[5]),
+                                                loadPair(row + c[6]), loadPair(row + c[7]));
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weightPairs + x));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), divide2048(_mm256_madd_epi16(pairs, w)));
+    }
+    for (; x < pairCount; ++x) {
+        const int32_t w = static_cast<int32_t>(weightPairs[x] >> 16);
+        const int16_t* p = row + col[x];
+        out[x] = (p[0] * (2048 - w) + p[1] * w) / 2048;
+    }
+    for (; x < count; ++x) out[x] = row[col[x]];
+}
+
+void verticalAvx2(const int32_t* top, const int32_t* bottom, int32_t wy, int32_t count,
+                  const uint8_t* lut, uint8_t* out)
+{
+    // top * (2048 - wy) + bottom * wy == top * 2048 + (bottom - top) * wy exactly in int32.
+    alignas(32) int32_t v[64];
+    const __m256i weight = _mm256_set1_epi32(wy);
+    int32_t x = 0;
+    for (; x + 64 <= count; x += 64) {
+        for (int32_t i = 0; i < 64; i += 8) {
+            const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x + i));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x + i));
+            const __m256i s = _mm256_add_epi32(_mm256_slli_epi32(t, 11),
+                                               _mm256_mullo_epi32(_mm256_sub_epi32(b, t), weight));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(v + i), divide2048(s));
+        }
+        for (int32_t i = 0; i < 64; ++i) out[x + i] = lut[v[i]];
+    }
+    for (; x < count; ++x) out[x] = lut[(top[x] * (2048 - wy) + bottom[x] * wy) / 2048];
+}
+
+} // namespace
+
+Li2bmpPasses li2bmpAvx2Passes()
+{
+    return {horizontalAvx2, verticalAvx2};
+}
+
+} // namespace parvel
