@@ -28,9 +28,10 @@ struct Twiddle {
     __m256 s; // sign * sin
 };
 
-inline Twiddle loadTwiddle(const float* c, const float* s, int t)
+/// Twiddles t .. t+7 of a span; flip holds the sign bit when the sines are to be negated.
+inline Twiddle loadTwiddle(const float* c, const float* s, int t, __m256 flip)
 {
-    return {_mm256_loadu_ps(c + t), _mm256_loadu_ps(s + t)};
+    return {_mm256_loadu_ps(c + t), _mm256_xor_ps(_mm256_loadu_ps(s + t), flip)};
 }
 
 /// One lane-wise butterfly: a = a + b, b = (a - b) * W. Lanes set in plainLanes (t = 0) take the
@@ -88,32 +89,17 @@ void takeEven(float* dst, const float* src, int count)
     for (; t < count; ++t) dst[t] = src[2 * t];
 }
 
-/// First-stage twiddles with the sign applied: cos[t] and sign * sin[t] for t < count.
-void signedTable(float* c, float* s, const float* cosTab, const float* sinTab, int count, int sign)
-{
-    const __m256 flip = _mm256_set1_ps(sign == -1 ? -0.0f : 0.0f);
-    int t = 0;
-    for (; t + 8 <= count; t += 8) {
-        _mm256_storeu_ps(c + t, _mm256_loadu_ps(cosTab + t));
-        _mm256_storeu_ps(s + t, _mm256_xor_ps(_mm256_loadu_ps(sinTab + t), flip));
-    }
-    for (; t < count; ++t) {
-        c[t] = cosTab[t];
-        s[t] = sign == -1 ? -sinTab[t] : sinTab[t];
-    }
-}
-
 /// One stage of span h >= 8 over the whole array; twiddles c/s indexed by t.
-void radix2Pass(float* re, float* im, int n, int h, const float* c, const float* s)
+void radix2Pass(float* re, float* im, int n, int h, const float* c, const float* s, __m256 flip)
 {
     for (int base = 0; base < n; base += 2 * h) {
         for (int t = 0; t < h; t += 8) {
             Vec a = load(re, im, base + t);
             Vec b = load(re, im, base + t + h);
             if (t == 0) {
-                butterfly<0x01>(a, b, loadTwiddle(c, s, t));
+                butterfly<0x01>(a, b, loadTwiddle(c, s, t, flip));
             } else {
-                butterfly<0>(a, b, loadTwiddle(c, s, t));
+                butterfly<0>(a, b, loadTwiddle(c, s, t, flip));
             }
             store(re, im, base + t, a);
             store(re, im, base + t + h, b);
@@ -124,7 +110,7 @@ void radix2Pass(float* re, float* im, int n, int h, const float* c, const float*
 /// Stages of span h and h/2 (h >= 16) in one pass. c1/s1 are the twiddles of span h (index t),
 /// c2/s2 those of span h/2.
 void radix4Pass(float* re, float* im, int n, int h, const float* c1, const float* s1,
-                const float* c2, const float* s2)
+                const float* c2, const float* s2, __m256 flip)
 {
     const int q = h / 2;
     for (int base = 0; base < n; base += 2 * h) {
@@ -134,15 +120,15 @@ void radix4Pass(float* re, float* im, int n, int h, const float* c1, const float
             Vec x1 = load(re, im, at + q);
             Vec x2 = load(re, im, at + h);
             Vec x3 = load(re, im, at + h + q);
-            const Twiddle w2 = loadTwiddle(c2, s2, t);
+            const Twiddle w2 = loadTwiddle(c2, s2, t, flip);
             if (t == 0) {
-                butterfly<0x01>(x0, x2, loadTwiddle(c1, s1, t));
-                butterfly<0>(x1, x3, loadTwiddle(c1, s1, t + q));
+                butterfly<0x01>(x0, x2, loadTwiddle(c1, s1, t, flip));
+                butterfly<0>(x1, x3, loadTwiddle(c1, s1, t + q, flip));
                 butterfly<0x01>(x0, x1, w2);
                 butterfly<0x01>(x2, x3, w2);
             } else {
-                butterfly<0>(x0, x2, loadTwiddle(c1, s1, t));
-                butterfly<0>(x1, x3, loadTwiddle(c1, s1, t + q));
+                butterfly<0>(x0, x2, loadTwiddle(c1, s1, t, flip));
+                butterfly<0>(x1, x3, loadTwiddle(c1, s1, t + q, flip));
                 butterfly<0>(x0, x1, w2);
                 butterfly<0>(x2, x3, w2);
             }
@@ -175,68 +161,7 @@ inline void transpose8(__m256 r[8])
     }
 }
 
-constexpr int kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-
-/// Twiddles of the last three stages, broadcast: span 4 uses k = l n/8 (l = 1..3), span 2 uses
-/// k = n/4, span 1 none.
-struct FinalTwiddles {
-    Twiddle span4[4];
-    Twiddle span2;
-};
-
-/// The last three stages of the 8 blocks whose results land in the columns colOut .. colOut+7 of
-/// the 8 rows of n/8 elements, read from columns colIn .. colIn+7 of rows rev3(j). Results are
-/// left in outRe/outIm (row l of the output in entries 8l .. 8l+7), scaled by `scale`.
-void finalGroup(const float* re, const float* im, int rowLength, int colIn,
-                const FinalTwiddles& w, __m256 scale, bool scaled, float* outRe, float* outIm)
-{
-    __m256 r[8];
-    __m256 i8[8];
-    for (int j = 0; j < 8; ++j) {
-        r[j] = _mm256_loadu_ps(re + kRev3[j] * rowLength + colIn);
-        i8[j] = _mm256_loadu_ps(im + kRev3[j] * rowLength + colIn);
-    }
-    transpose8(r);
-    transpose8(i8);
-    Vec x[8];
-    for (int l = 0; l < 8; ++l) x[l] = {r[l], i8[l]};
-
-    butterflyPlain(x[0], x[4]);
-    butterfly<0>(x[1], x[5], w.span4[1]);
-    butterfly<0>(x[2], x[6], w.span4[2]);
-    butterfly<0>(x[3], x[7], w.span4[3]);
-
-    butterflyPlain(x[0], x[2]);
-    butterfly<0>(x[1], x[3], w.span2);
-    butterflyPlain(x[4], x[6]);
-    butterfly<0>(x[5], x[7], w.span2);
-
-    butterflyPlain(x[0], x[1]);
-    butterflyPlain(x[2], x[3]);
-    butterflyPlain(x[4], x[5]);
-    butterflyPlain(x[6], x[7]);
-
-    for (int l = 0; l < 8; ++l) {
-        if (scaled) {
-            x[l].re = _mm256_mul_ps(x[l].re, scale);
-            x[l].im = _mm256_mul_ps(x[l].im, scale);
-        }
-        // element l of each block belongs in output row rev3(l)
-        _mm256_storeu_ps(outRe + 8 * kRev3[l], x[l].re);
-        _mm256_storeu_ps(outIm + 8 * kRev3[l], x[l].im);
-    }
-}
-
-void storeGroup(float* re, float* im, int rowLength, int colOut, const float* outRe,
-                const float* outIm)
-{
-    for (int row = 0; row < 8; ++row) {
-        _mm256_storeu_ps(re + row * rowLength + colOut, _mm256_loadu_ps(outRe + 8 * row));
-        _mm256_storeu_ps(im + row * rowLength + colOut, _mm256_loadu_ps(outIm + 8 * row));
-    }
-}
-
-int reverseBits(int v, int bits)
+constexpr int reverseBits(int v, int bits)
 {
     int r = 0;
     for (int i = 0; i < bits; ++i) {
@@ -246,37 +171,203 @@ int reverseBits(int v, int bits)
     return r;
 }
 
-/// Last three stages, the reversed-binary permutation and the scaling of the inverse. The element
-/// 8p + l ends at rev3(l) * n/8 + rev(p); the group of 8 output columns 8g .. 8g+7 is fed by the
-/// columns 8 rev(g) .. of the rows rev3(j), so groups g and rev(g) trade places and are done
+/// The last Q stages and the reversed-binary permutation, on tiles of S x S elements (S = 2^Q).
+///
+/// Write an index as (a, b, c) with a its top Q bits, c its low Q bits and b the bits between.
+/// The last Q stages pair elements that differ only in c, and the permutation sends (a, b, c) to
+/// (rev c, rev b, rev a). So the tile of rows a (n/S apart) and columns c at middle b is loaded,
+/// transposed (row c then holds every a, in the order rev a), run through the stages row against
+/// row, and stored as rows rev c at middle rev b. Tiles b and rev b trade places and are done
 /// together.
-void finalStages(float* re, float* im, int n, int m, const float* sinTab, const float* cosTab,
-                 int sign)
-{
-    const int rowLength = n / 8;
-    const int groupBits = m - 6;
-    const int groups = 1 << groupBits;
-    const float sg = sign == -1 ? -1.0f : 1.0f;
+template <int Q>
+class FinalStages {
+public:
+    static constexpr int S = 1 << Q;
+    static constexpr int kHalves = S / 8; // vectors per tile row
 
-    FinalTwiddles w{};
-    for (int l = 1; l < 4; ++l) {
-        const int k = l * (n / 8);
-        w.span4[l] = {_mm256_set1_ps(cosTab[k]), _mm256_set1_ps(sg * sinTab[k])};
-    }
-    w.span2 = {_mm256_set1_ps(cosTab[n / 4]), _mm256_set1_ps(sg * sinTab[n / 4])};
-    const bool scaled = sign == -1;
-    const __m256 scale = _mm256_set1_ps(1.0f / static_cast<float>(n));
-
-    alignas(32) float aRe[64], aIm[64], bRe[64], bIm[64];
-    for (int g = 0; g < groups; ++g) {
-        const int partner = reverseBits(g, groupBits);
-        if (partner < g) continue;
-        finalGroup(re, im, rowLength, 8 * partner, w, scale, scaled, aRe, aIm);
-        if (partner != g) {
-            finalGroup(re, im, rowLength, 8 * g, w, scale, scaled, bRe, bIm);
-            storeGroup(re, im, rowLength, 8 * partner, bRe, bIm);
+    FinalStages(int n, int m, const float* sinTab, const float* cosTab, int sign)
+        : m_n(n), m_rowLength(n / S), m_middleBits(m - 2 * Q), m_scaled(sign == -1),
+          m_scale(_mm256_set1_ps(1.0f / static_cast<float>(n)))
+    {
+        const float sg = sign == -1 ? -1.0f : 1.0f;
+        for (int h = 1; h < S; h *= 2) {
+            for (int t = 1; t < h; ++t) {
+                const int k = t * (n / (2 * h));
+                m_c[h + t] = cosTab[k];
+                m_s[h + t] = sg * sinTab[k];
+            }
         }
-        storeGroup(re, im, rowLength, 8 * g, aRe, aIm);
+    }
+
+    void run(float* re, float* im)
+    {
+        const int middles = 1 << m_middleBits;
+        for (int b = 0; b < middles; ++b) {
+            const int partner = reverseBits(b, m_middleBits);
+            if (partner < b) continue;
+            loadTile(re, im, b, m_a);
+            if (partner != b) loadTile(re, im, partner, m_b);
+            stagesAndStore(m_a, re, im, partner);
+            if (partner != b) stagesAndStore(m_b, re, im, b);
+        }
+    }
+
+private:
+    struct Tile {
+        alignas(32) float re[S][S];
+        alignas(32) float im[S][S];
+    };
+
+    /// Tile row c, lane j <- element (a = rev j, b, c).
+    void loadTile(const float* re, const float* im, int b, Tile& tile) const
+    {
+        for (int rowBlock = 0; rowBlock < S; rowBlock += 8) {
+            for (int colBlock = 0; colBlock < S; colBlock += 8) {
+                __m256 r[8];
+                __m256 i[8];
+                for (int j = 0; j < 8; ++j) {
+                    const int at = reverseBits(rowBlock + j, Q) * m_rowLength + b * S + colBlock;
+                    r[j] = _mm256_loadu_ps(re + at);
+                    i[j] = _mm256_loadu_ps(im + at);
+                }
+                transpose8(r);
+                transpose8(i);
+                for (int c = 0; c < 8; ++c) {
+                    _mm256_store_ps(&tile.re[colBlock + c][rowBlock], r[c]);
+                    _mm256_store_ps(&tile.im[colBlock + c][rowBlock], i[c]);
+                }
+            }
+        }
+    }
+
+    Vec row(const Tile& tile, int c, int half) const
+    {
+        return {_mm256_load_ps(&tile.re[c][8 * half]), _mm256_load_ps(&tile.im[c][8 * half])};
+    }
+    static void putRow(Tile& tile, int c, int half, const Vec& v)
+    {
+        _mm256_store_ps(&tile.re[c][8 * half], v.re);
+        _mm256_store_ps(&tile.im[c][8 * half], v.im);
+    }
+    Twiddle twiddle(int h, int t) const
+    {
+        return {_mm256_set1_ps(m_c[h + t]), _mm256_set1_ps(m_s[h + t])};
+    }
+    void rowButterfly(Vec& a, Vec& b, int h, int t) const
+    {
+        if (t == 0) {
+            butterflyPlain(a, b);
+        } else {
+            butterfly<0>(a, b, twiddle(h, t));
+        }
+    }
+
+    /// Stage of span h between tile rows.
+    void rowStage(Tile& tile, int h) const
+    {
+        for (int base = 0; base < S; base += 2 * h) {
+            for (int t = 0; t < h; ++t) {
+                for (int half = 0; half < kHalves; ++half) {
+                    Vec a = row(tile, base + t, half);
+                    Vec b = row(tile, base + t + h, half);
+                    rowButterfly(a, b, h, t);
+                    putRow(tile, base + t, half, a);
+                    putRow(tile, base + t + h, half, b);
+                }
+            }
+        }
+    }
+
+    /// Stages of span h and h/2 between tile rows, four rows at a time.
+    void rowStagePair(Tile& tile, int h) const
+    {
+        const int q = h / 2;
+        for (int base = 0; base < S; base += 2 * h) {
+            for (int t = 0; t < q; ++t) {
+                for (int half = 0; half < kHalves; ++half) {
+                    Vec x0 = row(tile, base + t, half);
+                    Vec x1 = row(tile, base + t + q, half);
+                    Vec x2 = row(tile, base + t + h, half);
+                    Vec x3 = row(tile, base + t + h + q, half);
+                    rowButterfly(x0, x2, h, t);
+                    rowButterfly(x1, x3, h, t + q);
+                    rowButterfly(x0, x1, q, t);
+                    rowButterfly(x2, x3, q, t);
+                    putRow(tile, base + t, half, x0);
+                    putRow(tile, base + t + q, half, x1);
+                    putRow(tile, base + t + h, half, x2);
+                    putRow(tile, base + t + h + q, half, x3);
+                }
+            }
+        }
+    }
+
+    void stagesAndStore(Tile& tile, float* re, float* im, int b) const
+    {
+        int h = S / 2;
+        if (Q % 2 == 1) {
+            rowStage(tile, h);
+            h /= 2;
+        }
+        for (; h >= 2; h /= 4) rowStagePair(tile, h);
+        for (int c = 0; c < S; ++c) {
+            const int at = reverseBits(c, Q) * m_rowLength + b * S;
+            for (int half = 0; half < kHalves; ++half) {
+                Vec v = row(tile, c, half);
+                if (m_scaled) {
+                    v.re = _mm256_mul_ps(v.re, m_scale);
+                    v.im = _mm256_mul_ps(v.im, m_scale);
+                }
+                store(re, im, at + 8 * half, v);
+            }
+        }
+    }
+
+    int m_n;
+    int m_rowLength;
+    int m_middleBits;
+    bool m_scaled;
+    __m256 m_scale;
+    float m_c[S] = {};
+    float m_s[S] = {};
+    Tile m_a;
+    Tile m_b;
+};
+
+/// Memory passes for the stages of span n/2 down to `lastSpan`: two stages per pass, a single
+/// first stage when their number is odd. Each span's twiddles are every other one of the span
+/// before it; the sign mask is applied to the sines as they are loaded.
+void memoryStages(float* re, float* im, int n, int lastSpan, const float* sinTab,
+                  const float* cosTab, int sign)
+{
+    alignas(32) float bufC[2][4096];
+    alignas(32) float bufS[2][4096];
+    int next = 0;
+    const float* curC = cosTab;
+    const float* curS = sinTab;
+    auto halve = [&](int entries) {
+        takeEven(bufC[next], curC, entries);
+        takeEven(bufS[next], curS, entries);
+        curC = bufC[next];
+        curS = bufS[next];
+        next ^= 1;
+    };
+    const __m256 flip = _mm256_set1_ps(sign == -1 ? -0.0f : 0.0f);
+
+    int stages = 0;
+    for (int h = n / 2; h >= lastSpan; h /= 2) ++stages;
+    int h = n / 2;
+    if (stages % 2 == 1) {
+        radix2Pass(re, im, n, h, curC, curS, flip);
+        h /= 2;
+        if (h >= lastSpan) halve(h);
+    }
+    for (; h >= 2 * lastSpan; h /= 4) {
+        const float* firstC = curC;
+        const float* firstS = curS;
+        halve(h / 2);
+        radix4Pass(re, im, n, h, firstC, firstS, curC, curS, flip);
+        if (h / 4 >= lastSpan) halve(h / 4);
     }
 }
 
@@ -285,25 +376,13 @@ void finalStages(float* re, float* im, int n, int m, const float* sinTab, const 
 void fft4Avx2(int n, int m, float* re, float* im, const float* sinTab, const float* cosTab,
               int sign)
 {
-    // Twiddles of the current pass's two spans; the first span reads a signed copy of the
-    // caller's tables, each later one takes every other entry of the span before it.
-    alignas(32) float firstC[8192], firstS[8192];
-    alignas(32) float secondC[4096], secondS[4096];
-
-    int h = n / 2;
-    signedTable(firstC, firstS, cosTab, sinTab, h, sign);
-    while (h >= 16) {
-        takeEven(secondC, firstC, h / 2);
-        takeEven(secondS, firstS, h / 2);
-        radix4Pass(re, im, n, h, firstC, firstS, secondC, secondS);
-        h /= 4;
-        if (h >= 8) {
-            takeEven(firstC, secondC, h);
-            takeEven(firstS, secondS, h);
-        }
+    if (m >= 8) {
+        memoryStages(re, im, n, 16, sinTab, cosTab, sign);
+        FinalStages<4>(n, m, sinTab, cosTab, sign).run(re, im);
+    } else {
+        memoryStages(re, im, n, 8, sinTab, cosTab, sign);
+        FinalStages<3>(n, m, sinTab, cosTab, sign).run(re, im);
     }
-    if (h == 8) radix2Pass(re, im, n, h, firstC, firstS);
-    finalStages(re, im, n, m, sinTab, cosTab, sign);
 }
 
 } // namespace fourel
