@@ -11,7 +11,7 @@
 namespace parvel {
 namespace {
 
-constexpr int32_t kStrip = 2048;
+constexpr int32_t kStrip = kMaxStrip;
 constexpr int32_t kOne = 2048; // weights are in 1/2048ths
 
 struct AxisStep {

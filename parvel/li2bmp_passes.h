@@ -6,6 +6,9 @@
 
 namespace parvel {
 
+/// Most destination columns handed to one pass; wider bitmaps are done in strips.
+constexpr int32_t kMaxStrip = 2048;
+
 /// Blends one source row horizontally into out[0 .. count-1]:
 /// out[x] = (row[col[x]] * (2048 - w) + row[col[x] + 1] * w) / 2048, truncated toward zero, where
 /// the weight pair weightPairs[x] holds 2048 - w in its low and w in its high 16 bits. Columns from
@@ -13,8 +16,9 @@ namespace parvel {
 using HorizontalPass = void (*)(const int16_t* row, const int32_t* col, const uint32_t* weightPairs,
                                 int32_t pairCount, int32_t count, int32_t* out);
 
-/// Blends two horizontally blended rows with weight wy (0 .. 2047, bottom unused at 0) and maps
-/// each value v = (top * (2048 - wy) + bottom * wy) / 2048, truncated toward zero, through lut.
+/// Blends two horizontally blended rows of count (at most kMaxStrip) values with weight wy
+/// (0 .. 2047, bottom unused at 0) and maps each value
+/// v = (top * (2048 - wy) + bottom * wy) / 2048, truncated toward zero, through lut.
 using VerticalPass = void (*)(const int32_t* top, const int32_t* bottom, int32_t wy, int32_t count,
                               const uint8_t* lut, uint8_t* out);
 

@@ -49,24 +49,31 @@ void horizontalAvx2(const int16_t* row, const int32_t* col, const uint32_t* weig
     for (; x < count; ++x) out[x] = row[col[x]];
 }
 
+// The blended values of the whole row are packed to Int16 first and mapped through the table in a
+// second, scalar loop: table look-ups are gathers, and reading values stored long before avoids
+// waiting on store forwarding.
 void verticalAvx2(const int32_t* top, const int32_t* bottom, int32_t wy, int32_t count,
                   const uint8_t* lut, uint8_t* out)
 {
-    // top * (2048 - wy) + bottom * wy == top * 2048 + (bottom - top) * wy exactly in int32.
-    alignas(32) int32_t v[64];
+    alignas(32) int16_t v[kMaxStrip];
     const __m256i weight = _mm256_set1_epi32(wy);
     int32_t x = 0;
-    for (; x + 64 <= count; x += 64) {
-        for (int32_t i = 0; i < 64; i += 8) {
-            const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x + i));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x + i));
-            const __m256i s = _mm256_add_epi32(_mm256_slli_epi32(t, 11),
-                                               _mm256_mullo_epi32(_mm256_sub_epi32(b, t), weight));
-            _mm256_store_si256(reinterpret_cast<__m256i*>(v + i), divide2048(s));
+    for (; x + 16 <= count; x += 16) {
+        __m256i blended[2];
+        for (int i = 0; i < 2; ++i) {
+            const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + x + 8 * i));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + x + 8 * i));
+            // top * (2048 - wy) + bottom * wy == top * 2048 + (bottom - top) * wy exactly in int32
+            blended[i] = divide2048(_mm256_add_epi32(_mm256_slli_epi32(t, 11),
+                                                     _mm256_mullo_epi32(_mm256_sub_epi32(b, t), weight)));
         }
-        for (int32_t i = 0; i < 64; ++i) out[x + i] = lut[v[i]];
+        // the values lie in the Int16 range, so packing saturates nothing
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(blended[0], blended[1]),
+                                                        _MM_SHUFFLE(3, 1, 2, 0));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(v + x), packed);
     }
-    for (; x < count; ++x) out[x] = lut[(top[x] * (2048 - wy) + bottom[x] * wy) / 2048];
+    for (; x < count; ++x) v[x] = static_cast<int16_t>((top[x] * (2048 - wy) + bottom[x] * wy) / 2048);
+    for (int32_t i = 0; i < count; ++i) out[i] = lut[v[i]];
 }
 
 } // namespace
