@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config binutils googletest libgtest-dev libbenchmark-dev
-          libfftw3-dev)
+          libfftw3-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

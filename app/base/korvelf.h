@@ -1,0 +1,28 @@
+#pragma once
+// The window context of the workspace: every record the workspace's handlers work on, the form
+// model, and the two outside services. Each test builds a fresh one.
+
+#include "display_state.h"
+#include "form_model.h"
+#include "host.h"
+#include "kernel_binding.h"
+#include "roi_record.h"
+#include "workspace.h"
+
+#include <array>
+
+namespace vantry {
+
+struct Korvelf {
+    Korvelf(Host& h, KernelBinding& k) : host(h), kernels(k) {}
+
+    Workspace ws;
+    DisplayState disp;
+    std::array<RoiRecord, kViews> roi{};
+    KorvelfForm form = makeKorvelfForm();
+    VylsfForm vylsf;
+    Host& host;
+    KernelBinding& kernels;
+};
+
+} // namespace vantry

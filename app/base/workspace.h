@@ -1,0 +1,83 @@
+#pragma once
+// The workspace record: the state both windows share for the whole process.
+
+#include "image_buffer.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vantry {
+
+/// Slots 0 and 1 are the two views, slot 3 the preset last chosen in the chooser; slot 2 unused.
+constexpr int kSlots = 4;
+constexpr int kViews = 2;
+constexpr int kPresetSlot = 3;
+
+/// Display look-up table of one view: a grey level for every pixel value -32768 .. 65535,
+/// entry v at position v + kDlutZero.
+constexpr int32_t kDlutEntries = 98304;
+constexpr int32_t kDlutZero = 32768;
+
+/// Length of the shared sine and cosine tables.
+constexpr int kTrigEntries = 8192;
+
+struct Workspace {
+    int16_t CURSLOT = 0; ///< the view that reading, display and measurement act on: 0 or 1
+
+    // Per slot (0, 1 views; 3 preset)
+    std::array<int32_t, kSlots> XSZ{};        ///< image width in pixels
+    std::array<int32_t, kSlots> YSZ{};        ///< image height in rows
+    std::array<int32_t, kSlots> HDOFS{};      ///< byte offset of the first pixel in the file
+    std::array<float, kSlots> PIXMM{};        ///< pixel pitch in mm
+    std::array<int16_t, kSlots> LOGFAC{};     ///< 1 linear, above 1 logarithmic factor
+    std::array<std::string, kSlots> PRESETNAME; ///< first field of the chosen list entry
+
+    // Per view
+    std::array<int16_t, kViews> PRESETIDX{};  ///< chooser entry current when the image was read
+    std::array<std::string, kViews> FNAME;    ///< full path of the file read into the view
+    std::array<int16_t, kViews> LOADED{};     ///< 1 once an image has been read into the view
+    std::array<int16_t, kViews> WW{};         ///< window width
+    std::array<int16_t, kViews> WL{};         ///< window level
+    std::array<int32_t, kViews> VIEWX0{};     ///< top-left image column of the shown region
+    std::array<int32_t, kViews> VIEWY0{};     ///< top-left image row of the shown region
+    std::array<int32_t, kViews> VIEWXS{};     ///< width in image pixels of the shown region
+    std::array<int32_t, kViews> VIEWYS{};     ///< height in image pixels of the shown region
+    std::array<float, kViews> MAGF{};         ///< magnification, 1.0 = the whole image
+
+    // Flags of the current read
+    int16_t DICOMF = 0; ///< 1 = the next file is read as DICOM
+    int16_t PIXOFS = 0; ///< constant subtracted from every raw pixel
+    int32_t TAGPOS = 0; ///< byte position of the DICOM element search in FILEBUF
+
+    // Window and display polarity
+    int16_t POSI = 0;  ///< 1 positive display, 0 negative
+    int16_t WSYNC = 0; ///< 1 = a dragged window is copied to the other view
+
+    // Pixel buffers
+    std::array<ImageBuffer, kViews> IMG; ///< the image of each view as read and converted
+    ImageBuffer WORKIMG;                 ///< the image most recently read, after conversions
+    ImageBuffer COPYIMG;                 ///< copy of WORKIMG, scratch for the transforms
+    std::vector<uint8_t> FILEBUF;        ///< a DICOM file while it is parsed
+    std::vector<uint8_t> BMPBUF;         ///< BMP pixel bytes while a BMP is read
+
+    // Shared tables
+    float PI = 0.0f;
+    float PI2 = 0.0f;
+    int32_t NFFT = 0;
+    int32_t NFFTBIT = 0;
+    std::vector<float> SINTB = std::vector<float>(kTrigEntries);
+    std::vector<float> COSTB = std::vector<float>(kTrigEntries);
+    /// DLUT[view][v + kDlutZero] is the grey level of pixel value v.
+    std::array<std::vector<uint8_t>, kViews> DLUT{std::vector<uint8_t>(kDlutEntries),
+                                                  std::vector<uint8_t>(kDlutEntries)};
+
+    std::string VERSTR;
+
+    /// The program's folder: the list file and the kernel libraries are looked for there.
+    std::filesystem::path programFolder;
+};
+
+} // namespace vantry

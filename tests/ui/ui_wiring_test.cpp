@@ -1,0 +1,132 @@
+// The Qt shell shows the form models: both windows open and every control exists with its
+// caption. Runs on the offscreen platform.
+#include "form_load.h"
+#include "kernel_binding.h"
+#include "korvelf_window.h"
+#include "qt_host.h"
+#include "scripted_host.h"
+#include "vylsf_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace vantry;
+
+namespace {
+
+class UiWiring : public testing::Test {
+protected:
+    UiWiring()
+    {
+        EXPECT_TRUE(loaded) << "start-up with the shipped detector list";
+    }
+    template <typename W>
+    W* find(const char* name)
+    {
+        W* w = window.findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    ScriptedHost host;
+    KernelBinding kernels{VANTRY_BIN_DIR};
+    Korvelf k{host, kernels};
+    bool loaded = (k.ws.programFolder = VANTRY_BIN_DIR, Form_Load(k)); // before the window, as in main
+    KorvelfWindow window{k};
+};
+
+TEST_F(UiWiring, ButtonsCarryTheirCaptions)
+{
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Command1", "Read"}, {"REDISP", "Fit"}, {"P100", "100%"}, {"FLIPGO", "Mirror Flip"},
+        {"ROI1SET", "ROI"}, {"ROI2SET", "ROI back"}, {"SAMEROI", "option"}, {"MEASUREGO", "Measure"}};
+    for (auto [name, caption] : buttons) {
+        if (auto* b = find<QPushButton>(name)) {
+            EXPECT_EQ(b->text().toStdString(), caption) << name;
+        }
+    }
+}
+
+TEST_F(UiWiring, CheckBoxesLabelsAndBoxesShowTheModel)
+{
+    const std::pair<const char*, const char*> checks[] = {
+        {"WSYNCK", "W-sync"}, {"PSYNCCK", "Pos-sync"}, {"POSICK", "Posi"},
+        {"LOGCCK", "to Log: factor"}, {"LINRCK", "Linear adj"}};
+    for (auto [name, caption] : checks) {
+        if (auto* c = find<QCheckBox>(name)) {
+            EXPECT_EQ(c->text().toStdString(), caption) << name;
+        }
+    }
+    EXPECT_EQ(find<QLabel>("VALLBL")->text().toStdString(),
+              "Ave             Aveb         SDb      SNRb      CNR");
+    EXPECT_EQ(find<QLabel>("VAL2LBL")->text().toStdString(),
+              "Ave             Aveb        SDb       SNRb     CNR");
+    EXPECT_EQ(find<QLabel>("ROILBL")->text().toStdString(), "ROIx     ROIy");
+    EXPECT_EQ(find<QLabel>("LVL2LIN")->text().toStdString(), "To linear: factor");
+    EXPECT_EQ(find<QLabel>("WWLBL")->text().toStdString(), "WW WL");
+    EXPECT_EQ(find<QLineEdit>("WWTX0")->text().toStdString(), "2000");
+    EXPECT_EQ(find<QLineEdit>("WCTX1")->text().toStdString(), "1000");
+    EXPECT_EQ(find<QLineEdit>("VAL1TX")->text().toStdString(), "1000");
+    EXPECT_EQ(find<QLineEdit>("LOGBAITX")->text().toStdString(), "5.0");
+    EXPECT_EQ(find<QLineEdit>("ROIXSZTX")->text().toStdString(), "256");
+    EXPECT_EQ(find<QLineEdit>("AVE1TX1")->text().toStdString(), "0");
+    EXPECT_NE(window.findChild<QWidget*>("PIC0"), nullptr);
+    EXPECT_NE(window.findChild<QWidget*>("PIC1"), nullptr);
+    EXPECT_NE(window.findChild<QWidget*>("MAGHS"), nullptr);
+    EXPECT_EQ(window.windowTitle().toStdString(), "Vantry ver.0.96a 171208");
+}
+
+TEST_F(UiWiring, ChooserHoldsTheShippedPresetsBehindItsPrompt)
+{
+    auto* combo = find<QComboBox>("CMB1");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->placeholderText().toStdString(), "Please select");
+    EXPECT_EQ(combo->currentIndex(), -1);
+    ASSERT_EQ(combo->count(), static_cast<int>(k.form.CMB1.List.size()));
+    ASSERT_GT(combo->count(), 0);
+    EXPECT_EQ(combo->itemText(0).toStdString().rfind("DICOM ", 0), 0u) << "the DICOM entry comes first";
+}
+
+TEST_F(UiWiring, ResizingLaysOutThePanesSideBySide)
+{
+    window.show();
+    window.resize(1218, 800);
+    QApplication::processEvents();
+    QWidget* left = window.findChild<QWidget*>("PIC0");
+    QWidget* right = window.findChild<QWidget*>("PIC1");
+    ASSERT_TRUE(left != nullptr && right != nullptr);
+    // The layout works on the outer size, which the platform may make larger than the client.
+    const QSize outer = window.frameGeometry().size();
+    const int paneWidth = (outer.width() - 18) / 2;
+    EXPECT_EQ(left->geometry(), QRect(3, 100, paneWidth, outer.height() - 140));
+    EXPECT_EQ(right->geometry(), QRect(paneWidth + 6, 100, paneWidth, outer.height() - 140));
+    EXPECT_EQ(k.disp.DISPW, paneWidth - 4);
+    EXPECT_EQ(host.timerInterval, 300);
+}
+
+TEST_F(UiWiring, AnalysisWindowOpensAsItsOwnWindow)
+{
+    VylsfWindow analysis(k);
+    analysis.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(analysis.isWindow());
+    EXPECT_EQ(analysis.objectName().toStdString(), "VYLSF");
+    EXPECT_TRUE(analysis.isVisible());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

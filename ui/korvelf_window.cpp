@@ -1,0 +1,165 @@
+#include "korvelf_window.h"
+
+#include "form_load.h"
+#include "form_resize.h"
+#include "picture_pane.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QString objectNameOf(const vantry::Control& c)
+{
+    const QString name = QString::fromStdString(c.name);
+    return c.index < 0 ? name : name + QString::number(c.index);
+}
+
+int px(double v)
+{
+    return static_cast<int>(std::lround(v));
+}
+
+} // namespace
+
+KorvelfWindow::KorvelfWindow(vantry::Korvelf& k) : m_korvelf(k)
+{
+    setObjectName("KORVELF");
+    // The controls are placed at their design positions in 96-dpi pixels; a compact sans-serif
+    // font lets their captions fit as designed.
+    QFont compact("Arial");
+    compact.setStyleHint(QFont::SansSerif);
+    compact.setPixelSize(11);
+    setFont(compact);
+    for (vantry::Control* c : m_korvelf.form.controls()) {
+        QWidget* w = createWidget(*c);
+        if (w == nullptr) continue;
+        w->setObjectName(objectNameOf(*c));
+        m_widgets[c] = w;
+    }
+    resize(px(m_korvelf.form.Width), px(m_korvelf.form.Height));
+    setMinimumSize(640, 360);
+    syncFromModel();
+}
+
+QWidget* KorvelfWindow::createWidget(vantry::Control& c)
+{
+    using K = vantry::ControlKind;
+    switch (c.kind) {
+    case K::Button:
+        return new QPushButton(this);
+    case K::ComboBox: {
+        auto* combo = new QComboBox(this);
+        combo->setPlaceholderText(QString::fromStdString(c.Text));
+        return combo;
+    }
+    case K::PictureBox:
+        m_panes[c.index] = new PicturePane(m_korvelf, c.index, this);
+        return m_panes[c.index];
+    case K::Shape:
+        if (c.name != "WAKU") return nullptr; // ROI shapes are drawn by their pane
+        {
+            auto* frame = new QFrame(this);
+            frame->setFrameShape(QFrame::Box);
+            frame->setStyleSheet("QFrame { border: 2px solid rgb(0, 0, 255); background: transparent; }");
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return frame;
+        }
+    case K::TextBox:
+        return new QLineEdit(this);
+    case K::Label:
+        return new QLabel(this);
+    case K::CheckBox:
+        return new QCheckBox(this);
+    case K::ScrollBar: {
+        auto* bar = new QScrollBar(Qt::Horizontal, this);
+        bar->setRange(c.Min, c.Max);
+        return bar;
+    }
+    }
+    return nullptr;
+}
+
+QWidget* KorvelfWindow::controlWidget(const std::string& name, int index) const
+{
+    for (const auto& [control, widget] : m_widgets) {
+        if (control->name == name && control->index == index) return widget;
+    }
+    return nullptr;
+}
+
+void KorvelfWindow::syncFromModel()
+{
+    const vantry::KorvelfForm& f = m_korvelf.form;
+    setWindowTitle(QString::fromStdString(f.Caption));
+    for (const auto& [c, w] : m_widgets) {
+        int height = px(c->Height);
+        // A text box lower than one line of text could not show its number; it is drawn at
+        // least one line high.
+        if (qobject_cast<QLineEdit*>(w) != nullptr) height = std::max(height, w->fontMetrics().height() + 4);
+        w->setGeometry(px(c->Left), px(c->Top), px(c->Width), height);
+        w->setVisible(c->Visible);
+        w->setEnabled(c->Enabled);
+        const QString caption = QString::fromStdString(c->Caption);
+        const QString text = QString::fromStdString(c->Text);
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            b->setText(caption);
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            l->setText(caption);
+        } else if (auto* x = qobject_cast<QCheckBox*>(w)) {
+            x->setText(caption);
+            x->setChecked(c->Value != 0);
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            if (e->text() != text) e->setText(text);
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            if (combo->count() != static_cast<int>(c->List.size())) {
+                combo->clear();
+                for (const std::string& entry : c->List) combo->addItem(QString::fromStdString(entry));
+            }
+            combo->setCurrentIndex(c->ListIndex);
+        } else if (auto* bar = qobject_cast<QScrollBar*>(w)) {
+            bar->setValue(c->Value);
+        }
+    }
+    for (PicturePane* pane : m_panes) {
+        if (pane != nullptr) pane->update();
+    }
+}
+
+void KorvelfWindow::layoutFromWindowSize()
+{
+    // The layout works on the outer size; without a window manager it equals the client size.
+    const QSize outer = frameGeometry().size().isValid() ? frameGeometry().size() : size();
+    m_korvelf.form.Width = outer.width();
+    m_korvelf.form.Height = isMinimized() ? 0 : outer.height();
+    vantry::Form_Resize(m_korvelf);
+    syncFromModel();
+}
+
+void KorvelfWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutFromWindowSize();
+}
+
+void KorvelfWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) layoutFromWindowSize();
+}
+
+void KorvelfWindow::closeEvent(QCloseEvent* event)
+{
+    vantry::Form_Unload(m_korvelf);
+    event->accept();
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The workspace window: one widget per control of the form model, placed and filled from it.
+
+#include "korvelf.h"
+
+#include <QWidget>
+
+#include <map>
+
+class PicturePane;
+class QFrame;
+
+class KorvelfWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit KorvelfWindow(vantry::Korvelf& k);
+
+    /// Shows the form model: geometry, visibility, captions and texts of every control.
+    void syncFromModel();
+    PicturePane* pane(int view) const { return m_panes[view]; }
+    /// The widget of control `name` (element `index` of a control array), or nullptr.
+    QWidget* controlWidget(const std::string& name, int index = -1) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* createWidget(vantry::Control& c);
+    void layoutFromWindowSize();
+
+    vantry::Korvelf& m_korvelf;
+    std::map<vantry::Control*, QWidget*> m_widgets;
+    PicturePane* m_panes[2] = {nullptr, nullptr};
+};

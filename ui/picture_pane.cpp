@@ -1,0 +1,47 @@
+#include "picture_pane.h"
+
+#include <QPainter>
+
+PicturePane::PicturePane(vantry::Korvelf& k, int view, QWidget* parent)
+    : QWidget(parent), m_korvelf(k), m_view(view)
+{
+    setObjectName(QString("PIC%1").arg(view));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PicturePane::showBitmap(const vantry::PaneBitmap& bitmap)
+{
+    // The core's rows are bottom-up; a mirrored copy gives the toolkit's top-down order.
+    QImage grey(bitmap.bits, bitmap.width, bitmap.height, bitmap.rowBytes, QImage::Format_Grayscale8);
+    m_bitmap = grey.mirrored(false, true);
+    m_offset = QPoint(bitmap.left, bitmap.top);
+    repaint();
+}
+
+void PicturePane::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter p(this);
+    const int border = m_korvelf.form.PIC[m_view].BorderWidth;
+    p.fillRect(rect(), palette().window());
+    const QRect inner = rect().adjusted(border, border, -border, -border);
+    p.fillRect(inner, QColor(64, 64, 64));
+    p.setPen(palette().dark().color());
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+
+    p.translate(border, border);
+    p.setClipRect(0, 0, inner.width(), inner.height());
+    if (!m_bitmap.isNull()) p.drawImage(m_offset, m_bitmap); // one image pixel per bitmap pixel
+
+    // The ROI rectangle as an outline and its two handles as filled squares.
+    const vantry::KorvelfForm& f = m_korvelf.form;
+    const vantry::Control& roi = f.SH1[m_view];
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (roi.Visible) {
+        p.setPen(QPen(Qt::green, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(roi.Left, roi.Top, roi.Width, roi.Height));
+    }
+    for (const vantry::Control* handle : {&f.LH1[m_view], &f.RH1[m_view]}) {
+        if (handle->Visible) p.fillRect(QRectF(handle->Left, handle->Top, handle->Width, handle->Height), Qt::green);
+    }
+}

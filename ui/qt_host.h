@@ -1,0 +1,57 @@
+#pragma once
+// The platform interface realised with Qt.
+
+#include "host.h"
+#include "qt_canvas.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QWidget;
+
+class QtHost : public QObject, public vantry::Host {
+    Q_OBJECT
+public:
+    QtHost();
+
+    /// Parent of the dialogs and message boxes.
+    void setDialogParent(QWidget* parent) { m_parent = parent; }
+    /// Called when the one-shot timer fires.
+    void setTimerHandler(std::function<void()> handler) { m_timerHandler = std::move(handler); }
+    /// Called with the view and bitmap of every blit.
+    void setBlitHandler(std::function<void(int, const vantry::PaneBitmap&)> handler)
+    {
+        m_blitHandler = std::move(handler);
+    }
+    /// Called to show (true) or close (false) the analysis window.
+    void setAnalysisWindowHandler(std::function<void(bool)> handler)
+    {
+        m_analysisHandler = std::move(handler);
+    }
+
+    std::optional<std::string> InputBox(std::string_view prompt, std::string_view deflt) override;
+    void MsgBox(std::string_view text) override;
+    vantry::MsgBoxAnswer MsgBoxYesNoCancel(std::string_view text) override;
+    void setClipboardText(std::string_view text) override;
+    void setClipboardPicture(const vantry::ClipboardPicture& picture) override;
+    std::optional<std::string> openFileDialog(std::string_view filter) override;
+    void blitPane(int view, const vantry::PaneBitmap& bitmap) override;
+    void DoEvents() override;
+    void setTimer(int intervalMs) override;
+    void showAnalysisWindow() override;
+    void closeAnalysisWindow() override;
+    vantry::Canvas& analysisCanvas() override;
+
+private:
+    QWidget* m_parent = nullptr;
+    QTimer m_timer;
+    QtCanvas m_canvas;
+    std::function<void()> m_timerHandler;
+    std::function<void(int, const vantry::PaneBitmap&)> m_blitHandler;
+    std::function<void(bool)> m_analysisHandler;
+};
+
+/// "(*.*)|*.*|(*.IMG)|*.IMG|" as Qt's filter list "(*.*);;(*.IMG)".
+QString qtFilterList(std::string_view filter);
