@@ -121,6 +121,31 @@ TEST(Fft4, BitIdenticalToTheWrittenAlgorithmForEveryLengthAndSign)
     }
 }
 
+TEST(Fft4, ReadsEachTwiddleAtItsOwnIndex)
+{
+    // With sin/cos tables many entries coincide or mirror each other, so a wrong index can go
+    // unnoticed; tables of unrelated random values cannot hide one.
+    auto fft4Fn = KERNEL_ENTRY(fourel(), fft4);
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> d(-1.0f, 1.0f);
+    for (int m = 1; m <= 14; ++m) {
+        const int n = 1 << m;
+        std::vector<float> sinTab(n / 2), cosTab(n / 2);
+        for (int k = 0; k < n / 2; ++k) {
+            sinTab[k] = d(rng);
+            cosTab[k] = d(rng);
+        }
+        for (int sign : {1, -1}) {
+            Signal got = randomSignal(n, 300 + m);
+            Signal want = got;
+            fft4Fn(static_cast<int16_t>(n), static_cast<int16_t>(m), got.re.data(), got.im.data(),
+                   sinTab.data(), cosTab.data(), static_cast<int16_t>(sign));
+            writtenAlgorithm(n, m, want.re.data(), want.im.data(), sinTab.data(), cosTab.data(), sign);
+            EXPECT_TRUE(sameBits(got.re, want.re) && sameBits(got.im, want.im)) << "n=" << n << " sign=" << sign;
+        }
+    }
+}
+
 TEST(Fft4, MatchesALongDoubleDft)
 {
     auto fft4Fn = KERNEL_ENTRY(fourel(), fft4);
