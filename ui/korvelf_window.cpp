@@ -2,6 +2,8 @@
 
 #include "form_load.h"
 #include "form_resize.h"
+#include "image_opening.h"
+#include "pic_click.h"
 #include "picture_pane.h"
 
 #include <QCheckBox>
@@ -49,7 +51,43 @@ KorvelfWindow::KorvelfWindow(vantry::Korvelf& k) : m_korvelf(k)
     }
     resize(px(m_korvelf.form.Width), px(m_korvelf.form.Height));
     setMinimumSize(640, 360);
+    connectEvents();
     syncFromModel();
+}
+
+void KorvelfWindow::run(const std::function<void()>& handler)
+{
+    handler();
+    syncFromModel();
+}
+
+void KorvelfWindow::connectEvents()
+{
+    vantry::Korvelf& k = m_korvelf;
+    auto* read = qobject_cast<QPushButton*>(controlWidget("Command1"));
+    connect(read, &QPushButton::clicked, this, [this, &k] { run([&k] { vantry::Command1_Click(k); }); });
+    auto* presets = qobject_cast<QComboBox*>(controlWidget("CMB1"));
+    connect(presets, &QComboBox::activated, this,
+            [this, &k](int index) { run([&k, index] { vantry::CMB1_Click(k, index); }); });
+    for (PicturePane* pane : m_panes) {
+        connect(pane, &PicturePane::filesDropped, this, [this, &k](int view, const QStringList& files) {
+            std::vector<std::string> paths;
+            for (const QString& f : files) paths.push_back(f.toStdString());
+            run([&k, view, &paths] { vantry::PIC_OLEDragDrop(k, view, paths); });
+        });
+        connect(pane, &PicturePane::clicked, this,
+                [this, &k](int view) { run([&k, view] { vantry::PIC_Click(k, view); }); });
+    }
+    // Check boxes and boxes the reader consults are kept in the model as the operator sets them.
+    for (const char* name : {"LOGCCK", "LINRCK"}) {
+        auto* box = qobject_cast<QCheckBox*>(controlWidget(name));
+        vantry::Control& c = name == std::string("LOGCCK") ? k.form.LOGCCK : k.form.LINRCK;
+        connect(box, &QCheckBox::toggled, this, [&c](bool on) { c.Value = on ? 1 : 0; });
+    }
+    for (vantry::Control* c : {&k.form.VAL1TX, &k.form.LOGBAITX}) {
+        auto* edit = qobject_cast<QLineEdit*>(m_widgets.at(c));
+        connect(edit, &QLineEdit::textEdited, this, [c](const QString& text) { c->Text = text.toStdString(); });
+    }
 }
 
 QWidget* KorvelfWindow::createWidget(vantry::Control& c)

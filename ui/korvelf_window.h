@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <map>
 
 class PicturePane;
@@ -28,6 +29,9 @@ protected:
 
 private:
     QWidget* createWidget(vantry::Control& c);
+    void connectEvents();
+    /// Runs a handler of the core, then shows what it changed.
+    void run(const std::function<void()>& handler);
     void layoutFromWindowSize();
 
     vantry::Korvelf& m_korvelf;

@@ -1,12 +1,46 @@
 #include "picture_pane.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 
 PicturePane::PicturePane(vantry::Korvelf& k, int view, QWidget* parent)
     : QWidget(parent), m_korvelf(k), m_view(view)
 {
     setObjectName(QString("PIC%1").arg(view));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+}
+
+void PicturePane::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PicturePane::dropEvent(QDropEvent* event)
+{
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) files << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    emit filesDropped(m_view, files);
+}
+
+void PicturePane::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void PicturePane::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        emit clicked(m_view);
+    }
+    m_pressed = false;
 }
 
 void PicturePane::showBitmap(const vantry::PaneBitmap& bitmap)

@@ -22,3 +22,31 @@ struct PresetListResult {
 PresetListResult readPresetList(const std::filesystem::path& path);
 
 } // namespace vantry
+
+#include "workspace.h"
+
+#include <cstdint>
+
+namespace vantry {
+
+/// One detector preset: the fields of a list entry, separated by single blanks.
+struct Preset {
+    std::string name;     ///< field 0
+    int32_t width = 0;    ///< field 1, pixels
+    int32_t height = 0;   ///< field 2, rows
+    float pitch = 0;      ///< field 3, mm
+    int16_t encoding = 0; ///< field 4: 1 linear, above 1 logarithmic factor
+    int16_t offset = 0;   ///< field 5, subtracted from raw pixels
+    int32_t header = 0;   ///< field 6, bytes before the first raw pixel
+};
+
+/// Parses an entry. Each numeric field is its leading decimal number (0 when there is none),
+/// rounded half to even; two blanks in a row make an empty field. nullopt, with the reason in
+/// `error`, for fewer than seven fields or a number outside its type's range.
+std::optional<Preset> parsePreset(const std::string& entry, std::string& error);
+
+/// Loads the preset into slot 3, PIXOFS and DICOMF (1 when the name starts with "DICOM" in any
+/// case).
+void loadPresetSlot(Workspace& ws, const Preset& preset);
+
+} // namespace vantry
