@@ -13,8 +13,8 @@ bool validLength(int n, int m);
 void fft4Plain(int n, int m, float* re, float* im, const float* sinTab, const float* cosTab,
                int sign);
 
-/// The same transform vectorised across independent butterflies, two stages per pass and the last
-/// three stages fused with the permutation. Needs AVX2, n >= 64 and sign = +1 or -1.
+/// The same transform vectorised across independent butterflies, three or two stages per pass and
+/// the last three stages fused with the permutation. Needs AVX2, n >= 64 and sign = +1 or -1.
 void fft4Avx2(int n, int m, float* re, float* im, const float* sinTab, const float* cosTab,
               int sign);
 
