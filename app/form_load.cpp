@@ -79,7 +79,7 @@ bool Form_Load(Korvelf& k)
 
     f.Caption = "Vantry ver." + ws.VERSTR;
 
-    PresetListResult list = readPresetList(ws.programFolder / kListFileName);
+    PresetListResult list = readPresetList(k.listFile.empty() ? ws.programFolder / kListFileName : k.listFile);
     if (!list.error.empty()) {
         k.host.MsgBox(list.error);
         return false;

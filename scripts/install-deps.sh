@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config binutils googletest libgtest-dev libbenchmark-dev
-          libfftw3-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth)
+          libfftw3-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth dcmtk python3
+          python3-pydicom python3-numpy)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/fetch-test-dicom.sh .cache/test-dicom
 jobs=$(nproc)
 
 cmake --preset ci

@@ -16,6 +16,9 @@ namespace vantry {
 struct Korvelf {
     Korvelf(Host& h, KernelBinding& k) : host(h), kernels(k) {}
 
+    /// The detector list read at start-up; empty for VYLIST.TXT in ws.programFolder.
+    std::filesystem::path listFile;
+
     Workspace ws;
     DisplayState disp;
     std::array<RoiRecord, kViews> roi{};

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Fetches real DICOM files that Debian packages ship (octave-dicom, python3-pydicom,
+# python3-nibabel) into FOLDER/files for the reader's tests. The packages are downloaded and
+# unpacked, not installed; nothing of them is committed.
+set -euo pipefail
+dest=$(realpath -m "${1:?usage: fetch-test-dicom.sh FOLDER}")
+files="$dest/files"
+wanted=(CT-MONO2-16-ankle.dcm simple-test.dcm rtstruct.dcm CT_small.dcm MR_small_implicit.dcm
+        ExplVR_BigEnd.dcm JPEG2000.dcm liver_1frame.dcm rtdose.dcm siemens_dwi_0.dcm
+        philips_mprage.dcm)
+have=0
+for f in "${wanted[@]}"; do [ -s "$files/$f" ] && have=$((have + 1)); done
+[ "$have" -eq "${#wanted[@]}" ] && exit 0
+
+mkdir -p "$dest/debs" "$dest/unpacked" "$files"
+cd "$dest/debs"
+apt-get download octave-dicom python3-pydicom python3-nibabel
+for deb in *.deb; do dpkg-deb -x "$deb" ../unpacked; done
+cd ../unpacked
+cp usr/share/octave/packages/dicom-*/imdata/{CT-MONO2-16-ankle,simple-test,rtstruct}.dcm "$files/"
+for f in CT_small MR_small_implicit ExplVR_BigEnd JPEG2000 liver_1frame rtdose; do
+    cp usr/lib/python3/dist-packages/pydicom/data/test_files/$f.dcm "$files/"
+done
+for f in siemens_dwi_0 philips_mprage; do
+    gunzip -c usr/lib/python3/dist-packages/nibabel/nicom/tests/data/$f.dcm.gz > "$files/$f.dcm"
+done
+echo "Fetched ${#wanted[@]} DICOM files into $files"
