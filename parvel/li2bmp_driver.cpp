@@ -2,8 +2,10 @@
 //
 // The destination is built row by row from horizontally blended source rows. Each blended row is
 // kept while the next destination rows still use it, so an enlargement blends every source row
-// once and a reduction reads only the row pairs it needs. Columns are processed in strips of
-// kStrip so that the tables live on the stack whatever the destination width.
+// once and a reduction reads only the row pairs it needs; a row pair that only one destination
+// row uses goes through a single sweep that blends, maps and stores without keeping anything.
+// Columns are processed in strips of kStrip so that the tables live on the stack whatever the
+// destination width.
 #include "li2bmp_passes.h"
 
 #include <cstddef>
@@ -39,7 +41,7 @@ AxisStep axisStep(int32_t i, float scale, int32_t sourceSide)
 /// One cached horizontally blended source row.
 struct BlendedRow {
     int32_t sourceRow = -1;
-    int32_t values[kStrip];
+    alignas(32) int16_t values[kStrip];
 };
 
 } // namespace
@@ -52,44 +54,70 @@ void li2bmpWith(const Li2bmpPasses& passes, uint8_t* dst, const int16_t* img, in
     const std::ptrdiff_t rowBytes = (static_cast<std::ptrdiff_t>(dw) + 3) / 4 * 4;
     const float sx = axisScale(sw, dw);
     const float sy = axisScale(sh, dh);
+    auto sourceRow = [&](int32_t r) { return img + static_cast<std::ptrdiff_t>(r) * stride; };
 
-    int32_t col[kStrip];
-    uint32_t weightPairs[kStrip];
+    StripColumns columns;
     BlendedRow rows[2];
 
     for (int32_t first = 0; first < dw; first += kStrip) {
         const int32_t count = dw - first < kStrip ? dw - first : kStrip;
-        int32_t pairCount = 0;
+        columns.count = count;
+        columns.regionEnd = x0 + sw;
+        columns.pairCount = 0;
         for (int32_t x = 0; x < count; ++x) {
             const AxisStep s = axisStep(first + x, sx, sw);
-            col[x] = x0 + s.index;
-            weightPairs[x] = static_cast<uint32_t>(kOne - s.weight) | static_cast<uint32_t>(s.weight) << 16;
-            if (s.index < sw - 1) pairCount = x + 1; // the index never decreases
+            columns.col[x] = x0 + s.index;
+            columns.weightPairs[x] =
+                static_cast<uint32_t>(kOne - s.weight) | static_cast<uint32_t>(s.weight) << 16;
+            if (s.index < sw - 1) columns.pairCount = x + 1; // the index never decreases
         }
+        passes.prepare(columns);
         rows[0].sourceRow = rows[1].sourceRow = -1;
 
-        auto blended = [&](int32_t sourceRow, const BlendedRow* keep) -> const int32_t* {
-            for (BlendedRow& r : rows) {
-                if (r.sourceRow == sourceRow) return r.values;
+        auto blended = [&](int32_t r, const BlendedRow* keep, const int16_t* ahead0,
+                           const int16_t* ahead1) -> const int16_t* {
+            for (BlendedRow& b : rows) {
+                if (b.sourceRow == r) return b.values;
             }
             BlendedRow& target = &rows[0] == keep ? rows[1] : rows[0];
-            passes.horizontal(img + static_cast<std::ptrdiff_t>(sourceRow) * stride, col, weightPairs,
-                              pairCount, count, target.values);
-            target.sourceRow = sourceRow;
+            passes.horizontal(sourceRow(r), columns, ahead0, ahead1, target.values);
+            target.sourceRow = r;
             return target.values;
         };
 
+        AxisStep s = axisStep(0, sy, sh);
         for (int32_t y = 0; y < dh; ++y) {
-            const AxisStep s = axisStep(y, sy, sh);
+            const AxisStep next = y + 1 < dh ? axisStep(y + 1, sy, sh) : AxisStep{-1, 0};
+            // A reduction jumps over source rows, which the processor does not foresee: the rows
+            // of the next destination row that this one does not share are fetched while this
+            // one is blended.
+            const int16_t* ahead[2] = {nullptr, nullptr};
+            if (next.index > s.index + 1) {
+                ahead[0] = sourceRow(y0 + next.index);
+                if (next.weight != 0) ahead[1] = sourceRow(y0 + next.index + 1);
+            } else if (next.index == s.index + 1 && next.weight != 0 && s.weight != 0) {
+                ahead[0] = sourceRow(y0 + next.index + 1);
+            }
             const int32_t r0 = y0 + s.index;
-            const int32_t* top = blended(r0, nullptr);
-            const BlendedRow* topRow = top == rows[0].values ? &rows[0] : &rows[1];
-            const int32_t* bottom = s.weight == 0 ? top : blended(r0 + 1, topRow);
             uint8_t* out = dst + static_cast<std::ptrdiff_t>(dh - 1 - y) * rowBytes + first;
-            passes.vertical(top, bottom, s.weight, count, lut, out);
+            // Two source rows that no other destination row uses are blended in a single sweep
+            // (the source row never decreases, so a kept row before r0 is not one of them).
+            const bool rowsUsedOnce = (y + 1 == dh || next.index > s.index + 1) &&
+                                      rows[0].sourceRow < r0 && rows[1].sourceRow < r0;
+            if (passes.reductionRow != nullptr && s.weight != 0 && rowsUsedOnce) {
+                passes.reductionRow(sourceRow(r0), sourceRow(r0 + 1), columns, s.weight, ahead[0],
+                                    ahead[1], lut, out);
+            } else {
+                const int16_t* top = s.weight == 0 ? blended(r0, nullptr, ahead[0], ahead[1])
+                                                   : blended(r0, nullptr, ahead[0], nullptr);
+                const BlendedRow* topRow = top == rows[0].values ? &rows[0] : &rows[1];
+                const int16_t* bottom =
+                    s.weight == 0 ? top : blended(r0 + 1, topRow, ahead[1], nullptr);
+                passes.vertical(top, bottom, s.weight, count, lut, out);
+            }
+            s = next;
         }
     }
 }
 
 } // namespace parvel
-

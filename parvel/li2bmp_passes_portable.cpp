@@ -10,18 +10,20 @@ inline int32_t divide2048(int32_t s)
     return s / 2048;
 }
 
-void horizontalPortable(const int16_t* row, const int32_t* col, const uint32_t* weightPairs,
-                        int32_t pairCount, int32_t count, int32_t* out)
+void preparePortable(StripColumns& /*s*/) {}
+
+void horizontalPortable(const int16_t* row, const StripColumns& s, const int16_t* /*ahead0*/,
+                        const int16_t* /*ahead1*/, int16_t* out)
 {
-    for (int32_t x = 0; x < pairCount; ++x) {
-        const int32_t w = static_cast<int32_t>(weightPairs[x] >> 16);
-        const int16_t* p = row + col[x];
-        out[x] = divide2048(p[0] * (2048 - w) + p[1] * w);
+    for (int32_t x = 0; x < s.pairCount; ++x) {
+        const int32_t w = static_cast<int32_t>(s.weightPairs[x] >> 16);
+        const int16_t* p = row + s.col[x];
+        out[x] = static_cast<int16_t>(divide2048(p[0] * (2048 - w) + p[1] * w));
     }
-    for (int32_t x = pairCount; x < count; ++x) out[x] = row[col[x]];
+    for (int32_t x = s.pairCount; x < s.count; ++x) out[x] = row[s.col[x]];
 }
 
-void verticalPortable(const int32_t* top, const int32_t* bottom, int32_t wy, int32_t count,
+void verticalPortable(const int16_t* top, const int16_t* bottom, int32_t wy, int32_t count,
                       const uint8_t* lut, uint8_t* out)
 {
     for (int32_t x = 0; x < count; ++x) {
@@ -33,7 +35,7 @@ void verticalPortable(const int32_t* top, const int32_t* bottom, int32_t wy, int
 
 Li2bmpPasses li2bmpPortablePasses()
 {
-    return {horizontalPortable, verticalPortable};
+    return {preparePortable, horizontalPortable, verticalPortable, nullptr};
 }
 
 } // namespace parvel

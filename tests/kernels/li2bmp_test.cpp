@@ -114,6 +114,30 @@ TEST(Li2bmp, WideDestinationsCrossTheColumnStrips)
     EXPECT_EQ(got, want);
 }
 
+TEST(Li2bmp, ReductionsMatchThePlainDefinitionAcrossStripsAndRowSteps)
+{
+    // A reduction blends each destination row from two source rows used only by it; rows whose
+    // source rows are shared with the next one, or whose weight is 0, are formed another way.
+    Lut lut = hashLut();
+    const int imgW = 9000, imgH = 90;
+    const auto img = randomImage(imgW, imgH, 19);
+    struct Case {
+        int sw, sh, dw, dh;
+    };
+    for (const Case& c : {Case{8999, 90, 2101, 20}, Case{9000, 89, 2049, 23},
+                          Case{8192, 81, 4097, 11}, Case{6000, 61, 1499, 31},
+                          Case{9000, 90, 901, 60}}) {
+        const int rowBytes = (c.dw + 3) / 4 * 4;
+        std::vector<uint8_t> got(static_cast<size_t>(rowBytes) * c.dh, 0xCD);
+        auto want = got;
+        const int x0 = imgW - c.sw, y0 = imgH - c.sh;
+        li2bmpEntry()(got.data(), const_cast<int16_t*>(img.data()), imgW, 0, c.sw, c.sh, x0, y0,
+                      c.dw, c.dh, lut.atZero());
+        referenceTransfer(want, img, imgW, c.sw, c.sh, x0, y0, c.dw, c.dh, lut.atZero());
+        EXPECT_EQ(got, want) << c.sw << "x" << c.sh << " -> " << c.dw << "x" << c.dh;
+    }
+}
+
 TEST(Li2bmp, SameSizeIsTheLutImageUpsideDownWithUntouchedPadding)
 {
     Lut lut = hashLut();

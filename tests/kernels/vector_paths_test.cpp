@@ -42,6 +42,43 @@ TEST(VectorPaths, Li2bmpAvx2MatchesPortableByteForByte)
     }
 }
 
+// The AVX2 passes fetch the neighbour pairs of a group of 8 columns with 16-byte loads where the
+// columns lie close enough together (up to about 2 and 6 times reductions) and one at a time
+// beyond; a load may not pass the region's right edge. The regions here end at the right edge of
+// an image allocated to the byte (the last rows too), so a load past them is an overflow the
+// sanitizer build reports, and the widths step through the group limits.
+TEST(VectorPaths, Li2bmpAvx2MatchesPortableAtColumnGroupLimitsAndTheRightEdge)
+{
+    requireAvx2();
+    std::mt19937 rng(77);
+    std::vector<uint8_t> lut(65536);
+    for (auto& v : lut) v = static_cast<uint8_t>(rng());
+    const int w = 1300, h = 64;
+    std::vector<int16_t> img(static_cast<size_t>(w) * h);
+    std::uniform_int_distribution<int> value(-32768, 32767);
+    for (auto& p : img) p = static_cast<int16_t>(value(rng));
+
+    struct Case {
+        int sw, dw;
+    };
+    const Case cases[] = {{1300, 433},  {1300, 650},  {1300, 651},  {1300, 649}, {1300, 1000},
+                          {1300, 1513}, {1300, 217},  {1300, 218},  {1300, 216}, {1300, 186},
+                          {1300, 163},  {1300, 130},  {1300, 1299}, {1300, 2600}, {1300, 3001},
+                          {40, 2100},   {17, 16},     {24, 21},     {9, 8}};
+    for (const Case& c : cases) {
+        for (const auto& [sh, dh] : {std::pair{64, 13}, std::pair{64, 64}, std::pair{17, 40}}) {
+            const int x0 = w - c.sw, y0 = h - sh;
+            const size_t bytes = static_cast<size_t>((c.dw + 3) / 4 * 4) * dh;
+            std::vector<uint8_t> portable(bytes, 0x5A), avx2(bytes, 0x5A);
+            parvel::li2bmpWith(parvel::li2bmpPortablePasses(), portable.data(), img.data(), w, c.sw,
+                               sh, x0, y0, c.dw, dh, lut.data() + 32768);
+            parvel::li2bmpWith(parvel::li2bmpAvx2Passes(), avx2.data(), img.data(), w, c.sw, sh, x0,
+                               y0, c.dw, dh, lut.data() + 32768);
+            ASSERT_EQ(portable, avx2) << c.sw << "x" << sh << " -> " << c.dw << "x" << dh;
+        }
+    }
+}
+
 TEST(VectorPaths, Fft4Avx2MatchesPlainBitForBit)
 {
     requireAvx2();
