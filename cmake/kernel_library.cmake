@@ -32,6 +32,9 @@ function(vantry_kernel_library name)
     set_target_properties(${name} PROPERTIES
         C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
         LINK_DEPENDS ${script})
-    target_link_options(${name} PRIVATE "-Wl,--version-script=${script}" "-Wl,--no-undefined"
-        "-Wl,--exclude-libs,ALL")
+    target_link_options(${name} PRIVATE "-Wl,--version-script=${script}" "-Wl,--exclude-libs,ALL")
+    # clang's sanitizer runtime comes with the executable, so a fuzz build leaves it undefined.
+    if(NOT VANTRY_BUILD_FUZZ)
+        target_link_options(${name} PRIVATE "-Wl,--no-undefined")
+    endif()
 endfunction()
