@@ -306,6 +306,8 @@ TEST_F(Refusal, SizesOfZeroAboveInt16AndWrappingProducts)
     expectRefused(kDicom, write("rows0.dcm", withUs(good, 0x28, 0x10, 0)), "Rows");
     expectRefused(kDicom, write("cols0.dcm", withUs(good, 0x28, 0x11, 0)), "Rows");
     expectRefused(kDicom, write("cols40000.dcm", withUs(good, 0x28, 0x11, 40000)), "empty");
+    // Found by the round-trip fuzz target: 32768 rows read back sign-extended, -32768.
+    expectRefused(kDicom, write("rows32768.dcm", withUs(good, 0x28, 0x10, 32768)), "empty");
     // Rows as a 4-byte value that takes in the next element's first bytes: far too many rows.
     auto wide = replaced(good, {0x28, 0, 0x10, 0, 'U', 'S', 2, 0}, {0x28, 0, 0x10, 0, 'U', 'L', 4, 0});
     expectRefused(kDicom, write("rows4.dcm", wide), "");

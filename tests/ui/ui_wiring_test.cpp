@@ -5,6 +5,8 @@
 #include "korvelf_window.h"
 #include "qt_host.h"
 #include "scripted_host.h"
+#include "image_opening.h"
+#include "picture_pane.h"
 #include "vylsf_window.h"
 
 #include <QApplication>
@@ -12,6 +14,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -109,6 +114,46 @@ TEST_F(UiWiring, ResizingLaysOutThePanesSideBySide)
     EXPECT_EQ(right->geometry(), QRect(paneWidth + 6, 100, paneWidth, outer.height() - 140));
     EXPECT_EQ(k.disp.DISPW, paneWidth - 4);
     EXPECT_EQ(host.timerInterval, 300);
+}
+
+TEST_F(UiWiring, DroppingASampleOnTheRightPaneShowsItThere)
+{
+    // The blits of the scripted host go nowhere; route them to the panes as main does.
+    QtHost qtHost;
+    window.show();
+    window.resize(1218, 800);
+    QApplication::processEvents();
+    Korvelf shown(qtHost, kernels);
+    shown.ws.programFolder = VANTRY_BIN_DIR;
+    ASSERT_TRUE(Form_Load(shown));
+    KorvelfWindow live(shown);
+    qtHost.setBlitHandler([&](int view, const PaneBitmap& b) { live.pane(view)->showBitmap(b); });
+    live.show();
+    live.resize(1218, 800);
+    QApplication::processEvents();
+    vantry::CMB1_Click(shown, 0); // the DICOM entry
+    live.syncFromModel();
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString(VANTRY_BIN_DIR) + "/sample_edge_explicit.dcm")});
+    PicturePane* right = live.pane(1);
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(right, &enter);
+    EXPECT_TRUE(enter.isAccepted()) << "a file list is welcome";
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(right, &drop);
+    QApplication::processEvents();
+
+    EXPECT_EQ(shown.ws.CURSLOT, 1);
+    EXPECT_EQ(shown.ws.LOADED[1], 1);
+    EXPECT_EQ(shown.ws.XSZ[1], 1024);
+    const QImage picture = right->grab().toImage();
+    // The edge runs down the middle: dark on the left, bright on the right of the bitmap.
+    const int y = picture.height() / 2;
+    const int left = qGray(picture.pixel(picture.width() / 4, y));
+    const int rightSide = qGray(picture.pixel(picture.width() * 3 / 4, y));
+    EXPECT_LT(left, rightSide - 50) << left << " vs " << rightSide;
+    if (const char* out = std::getenv("VANTRY_UI_SNAPSHOT")) live.grab().save(out);
 }
 
 TEST_F(UiWiring, AnalysisWindowOpensAsItsOwnWindow)
