@@ -41,7 +41,9 @@ struct FuzzWorkspace {
         FILE* f = std::fopen(path.c_str(), "wb");
         if (size > 0) std::fwrite(data, 1, size, f);
         std::fclose(f);
+        // The scripted host records every call; a long run must not keep them all.
         host.messages.clear();
+        host.fileDialogFilters.clear();
         vantry::CMB1_Click(k, entry);
         host.fileDialogAnswers.push_back(path);
         vantry::Command1_Click(k);
