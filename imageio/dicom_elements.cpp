@@ -6,7 +6,7 @@ namespace vantry {
 namespace {
 
 /// Little-endian reads that refuse to pass the end of the buffer.
-bool readU32(const std::vector<uint8_t>& b, int64_t at, uint32_t& out)
+bool readU32(const ByteBuffer& b, int64_t at, uint32_t& out)
 {
     if (at < 0 || at + 4 > static_cast<int64_t>(b.size())) return false;
     out = static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
@@ -14,7 +14,7 @@ bool readU32(const std::vector<uint8_t>& b, int64_t at, uint32_t& out)
     return true;
 }
 
-bool readU16(const std::vector<uint8_t>& b, int64_t at, uint16_t& out)
+bool readU16(const ByteBuffer& b, int64_t at, uint16_t& out)
 {
     if (at < 0 || at + 2 > static_cast<int64_t>(b.size())) return false;
     out = static_cast<uint16_t>(b[at] | b[at + 1] << 8);

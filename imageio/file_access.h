@@ -2,6 +2,8 @@
 // Reading image files safely: only regular files, sizes checked before anything is allocated,
 // and never a byte outside the file.
 
+#include "byte_buffer.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -14,7 +16,7 @@ constexpr uint64_t kMaxFileBytes = 576ull << 20;
 constexpr uint64_t kMaxImageBytes = 512ull << 20;
 
 struct FileRead {
-    std::vector<uint8_t> bytes;
+    ByteBuffer bytes;
     uint64_t fileSize = 0;
     std::string error; ///< empty on success
 };

@@ -82,7 +82,7 @@ std::string readRaw(const Workspace& ws, int slot, LoadedImage& out)
     return {};
 }
 
-uint32_t le32(const std::vector<uint8_t>& b, size_t at)
+uint32_t le32(const ByteBuffer& b, size_t at)
 {
     return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
            static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
@@ -96,7 +96,7 @@ std::string readDicom(Workspace& ws, LoadedImage& out)
     ws.TAGPOS = 0;
     struct EraseBuffer {
         Workspace& ws;
-        ~EraseBuffer() { std::vector<uint8_t>().swap(ws.FILEBUF); }
+        ~EraseBuffer() { ByteBuffer().swap(ws.FILEBUF); }
     } erase{ws};
 
     const int16_t mode = transferMode(ws);
@@ -151,7 +151,7 @@ std::string readBmp(const Workspace& ws, LoadedImage& out)
 {
     FileRead file = readWholeFile(ws.FNAME[ws.CURSLOT]);
     if (!file.error.empty()) return file.error;
-    const std::vector<uint8_t>& b = file.bytes;
+    const ByteBuffer& b = file.bytes;
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return "it is not a BMP file";
     const uint32_t dataOffset = le32(b, 10);
     const uint32_t infoSize = le32(b, 14);

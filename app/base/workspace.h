@@ -1,6 +1,7 @@
 #pragma once
 // The workspace record: the state both windows share for the whole process.
 
+#include "byte_buffer.h"
 #include "image_buffer.h"
 
 #include <array>
@@ -60,7 +61,7 @@ struct Workspace {
     std::array<ImageBuffer, kViews> IMG; ///< the image of each view as read and converted
     ImageBuffer WORKIMG;                 ///< the image most recently read, after conversions
     ImageBuffer COPYIMG;                 ///< copy of WORKIMG, scratch for the transforms
-    std::vector<uint8_t> FILEBUF;        ///< a DICOM file while it is parsed
+    ByteBuffer FILEBUF;                  ///< a DICOM file while it is parsed
     std::vector<uint8_t> BMPBUF;         ///< BMP pixel bytes while a BMP is read
 
     // Shared tables

@@ -49,7 +49,7 @@ struct Bytes {
 Workspace withFile(const std::vector<uint8_t>& bytes)
 {
     Workspace ws;
-    ws.FILEBUF = bytes;
+    ws.FILEBUF.assign(bytes.begin(), bytes.end());
     ws.TAGPOS = 0;
     return ws;
 }
