@@ -1,11 +1,12 @@
 #include "timer1.h"
 
+#include "imgdsp.h"
+
 namespace vantry {
 
 void Timer1_Timer(Korvelf& k)
 {
-    // The redraw of the current view joins here once views can hold images; until then a tick
-    // only ends the timer.
+    if (k.ws.LOADED[k.ws.CURSLOT] == 1) IMGDSP(k);
     k.form.Timer1.Interval = 0;
     k.form.Timer1.Enabled = false;
     k.host.setTimer(0);

@@ -4,7 +4,8 @@
 
 namespace vantry {
 
-/// The delayed redraw after a resize: the timer stops itself on its first tick.
+/// The delayed redraw after a resize: redisplays the current view when it holds an image, then
+/// the timer stops itself.
 void Timer1_Timer(Korvelf& k);
 
 } // namespace vantry

@@ -2,12 +2,17 @@
 // batch checks print the same numbers the windows show.
 #include "form_load.h"
 #include "image_opening.h"
+#include "magnification.h"
+#include "png_writer.h"
+#include "transforms.h"
+#include "window_controls.h"
 #include "kernel_binding.h"
 #include "korvelf.h"
 #include "program_folder.h"
 #include "scripted_host.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -23,6 +28,8 @@ namespace {
 const char* kUsage =
     "usage: vantry-measure read FILE --preset NAME [--list PATH] [--to-log G] [--to-linear F]\n"
     "                           [--linear-adj] [--dump OUT]\n"
+    "       vantry-measure view FILE --preset NAME [--list PATH] [--pane WxH] [--ww W] [--wl L]\n"
+    "                           [--negative] [--fit | --mag M | --p100 X,Y] [--flip K]... [--png OUT]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -37,6 +44,20 @@ const char* kUsage =
     "                   linear adjustment (\"To linear: factor\", default 5.0)\n"
     "  --linear-adj     divide a linear image by that factor (\"Linear adj\")\n"
     "  --dump OUT       write the view's image to OUT as little-endian Int16, row after row\n"
+    "\n"
+    "view     reads FILE as read does, into a picture pane of the given size, then applies in this\n"
+    "         order the window, the polarity, the transforms and the magnification, and prints the\n"
+    "         window caption, the bitmap size (bmp W H), its offset in the pane (offset OX OY) and\n"
+    "         the image pixels per pane pixel (pxs).\n"
+    "\n"
+    "  --pane WxH       inner size of the picture pane in pixels (default 1000x800)\n"
+    "  --ww W, --wl L   window width and level, as typed into the boxes and applied\n"
+    "  --negative       negative display (\"Posi\" unchecked)\n"
+    "  --fit            the whole image (\"Fit\"); the default after reading\n"
+    "  --mag M          magnification 1, 1.5, 2, ... 6, as the scroll bar sets it\n"
+    "  --p100 X,Y       one image pixel per pane pixel, centred on image pixel X,Y (\"100%\")\n"
+    "  --flip K         \"Mirror Flip\" answered with K: 0 mirror, 1 flip, 2 rotate, 3 mark; repeatable\n"
+    "  --png OUT        write the whole pane as shown (without the ROI shapes) as a grey PNG\n"
     "\n"
     "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used.\n";
 
@@ -55,12 +76,16 @@ int failure(const std::string& why)
 struct Options {
     std::string command;
     std::string file;
-    std::map<std::string, std::string> values; // --name -> value ("" for flags)
+    std::map<std::string, std::vector<std::string>> values; // --name -> values ("" for flags)
+
+    bool has(const std::string& name) const { return values.count(name) != 0; }
+    const std::string& value(const std::string& name) const { return values.at(name).back(); }
 };
 
 /// Options that take a value, and flags.
-const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--to-linear", "--dump"};
-const std::vector<std::string> kFlags = {"--linear-adj"};
+const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--to-linear", "--dump", "--pane",
+                                          "--ww", "--wl", "--mag", "--p100", "--flip", "--png"};
+const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
 std::optional<Options> parse(int argc, char** argv, std::string& error)
 {
@@ -77,9 +102,9 @@ std::optional<Options> parse(int argc, char** argv, std::string& error)
                 error = a + " needs a value";
                 return std::nullopt;
             }
-            o.values[a] = argv[++i];
+            o.values[a].push_back(argv[++i]);
         } else if (std::find(kFlags.begin(), kFlags.end(), a) != kFlags.end()) {
-            o.values[a] = "";
+            o.values[a].push_back("");
         } else if (a.rfind("--", 0) == 0) {
             error = "unknown option " + a;
             return std::nullopt;
@@ -93,19 +118,27 @@ std::optional<Options> parse(int argc, char** argv, std::string& error)
     return o;
 }
 
-int read(const Options& o)
-{
-    if (o.file.empty()) return usageError("read needs a FILE");
-    if (!o.values.count("--preset")) return usageError("read needs --preset NAME");
-
+/// A started workspace on the scripted host with FILE read into view 0, as the Read button reads
+/// it with the chosen preset; the exit status of a failure, or 0.
+struct Session {
     ScriptedHost host;
-    KernelBinding kernels(programFolder());
-    Korvelf k(host, kernels);
-    k.ws.programFolder = programFolder();
-    if (o.values.count("--list")) k.listFile = o.values.at("--list");
-    if (!Form_Load(k)) return failure(host.messages.empty() ? "start-up failed" : host.messages.back());
+    KernelBinding kernels{programFolder()};
+    Korvelf k{host, kernels};
+};
 
-    const std::string name = o.values.at("--preset");
+int openFile(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
+{
+    if (o.file.empty()) return usageError(o.command + " needs a FILE");
+    if (!o.has("--preset")) return usageError(o.command + " needs --preset NAME");
+    Korvelf& k = s.k;
+    ScriptedHost& host = s.host;
+    k.ws.programFolder = programFolder();
+    if (o.has("--list")) k.listFile = o.value("--list");
+    if (!Form_Load(k)) return failure(host.messages.empty() ? "start-up failed" : host.messages.back());
+    k.disp.DISPW = paneW;
+    k.disp.DISPH = paneH;
+
+    const std::string name = o.value("--preset");
     int entry = -1;
     for (size_t i = 0; i < k.form.CMB1.List.size() && entry < 0; ++i) {
         const std::string& line = k.form.CMB1.List[i];
@@ -116,18 +149,25 @@ int read(const Options& o)
     if (!host.messages.empty()) return failure(host.messages.back());
     if (k.ws.XSZ[kPresetSlot] == 0) return failure("the preset " + name + " has a width of 0, so nothing is read");
 
-    if (o.values.count("--to-log")) {
+    if (o.has("--to-log")) {
         k.form.LOGCCK.Value = 1;
-        k.form.VAL1TX.Text = o.values.at("--to-log");
+        k.form.VAL1TX.Text = o.value("--to-log");
     }
-    if (o.values.count("--to-linear")) k.form.LOGBAITX.Text = o.values.at("--to-linear");
-    if (o.values.count("--linear-adj")) k.form.LINRCK.Value = 1;
+    if (o.has("--to-linear")) k.form.LOGBAITX.Text = o.value("--to-linear");
+    if (o.has("--linear-adj")) k.form.LINRCK.Value = 1;
 
     host.fileDialogAnswers.push_back(o.file);
     Command1_Click(k);
     if (!host.messages.empty()) return failure(host.messages.back());
     if (k.ws.LOADED[0] != 1) return failure("the file was not read");
+    return 0;
+}
 
+int read(const Options& o)
+{
+    Session s;
+    if (const int status = openFile(o, s); status != 0) return status;
+    const Korvelf& k = s.k;
     const ImageBuffer& img = k.ws.IMG[0];
     const auto [lo, hi] = std::minmax_element(img.pixels.begin(), img.pixels.end());
     double sum = 0;
@@ -136,14 +176,98 @@ int read(const Options& o)
                 k.ws.XSZ[0], k.ws.YSZ[0], k.ws.HDOFS[0], static_cast<double>(k.ws.PIXMM[0]), k.ws.LOGFAC[0],
                 *lo, *hi, sum / static_cast<double>(img.pixels.size()));
 
-    if (o.values.count("--dump")) {
-        std::ofstream out(o.values.at("--dump"), std::ios::binary);
+    if (o.has("--dump")) {
+        std::ofstream out(o.value("--dump"), std::ios::binary);
         for (int16_t p : img.pixels) {
             const auto u = static_cast<uint16_t>(p);
             const char b[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
             out.write(b, 2);
         }
-        if (!out) return failure("cannot write " + o.values.at("--dump"));
+        if (!out) return failure("cannot write " + o.value("--dump"));
+    }
+    return 0;
+}
+
+/// "W,H"-like pair of integers separated by `sep`.
+bool pairOf(const std::string& text, char sep, int32_t& a, int32_t& b)
+{
+    char tail = 0;
+    const std::string format = std::string("%d") + sep + "%d%c";
+    return std::sscanf(text.c_str(), format.c_str(), &a, &b, &tail) == 2;
+}
+
+/// The pane as the window shows it, without the ROI shapes: dark grey (64) around the bitmap.
+std::vector<uint8_t> paneImage(const Korvelf& k, const ScriptedHost& host)
+{
+    const int32_t w = k.disp.DISPW, h = k.disp.DISPH;
+    std::vector<uint8_t> out(static_cast<size_t>(w) * h, 64);
+    const PaneBitmap& b = host.lastBlit[0].bitmap;
+    for (int32_t y = 0; y < b.height; ++y) {
+        const int32_t py = b.top + y;
+        if (py < 0 || py >= h) continue;
+        const uint8_t* row = b.bits + static_cast<size_t>(b.height - 1 - y) * b.rowBytes;
+        for (int32_t x = 0; x < b.width; ++x) {
+            const int32_t px = b.left + x;
+            if (px >= 0 && px < w) out[static_cast<size_t>(py) * w + px] = row[x];
+        }
+    }
+    return out;
+}
+
+int view(const Options& o)
+{
+    int32_t paneW = 1000, paneH = 800;
+    if (o.has("--pane") && (!pairOf(o.value("--pane"), 'x', paneW, paneH) || paneW < 2 || paneH < 2 || paneW > 16384 || paneH > 16384)) {
+        return usageError("--pane needs WxH with sides of 2 to 16384 pixels");
+    }
+    const int views = o.has("--fit") + o.has("--mag") + o.has("--p100");
+    if (views > 1) return usageError("choose one of --fit, --mag and --p100");
+    int magStep = 0;
+    if (o.has("--mag")) {
+        const double m = std::strtod(o.value("--mag").c_str(), nullptr);
+        const double stepValue = (m - 1.0) * 2.0;
+        if (!(m >= 1.0 && m <= 6.0) || stepValue != std::floor(stepValue)) {
+            return usageError("--mag takes 1, 1.5, 2, ... 6, the steps of the magnification scroll bar");
+        }
+        magStep = static_cast<int>(stepValue);
+    }
+    int32_t centreX = 0, centreY = 0;
+    if (o.has("--p100") && !pairOf(o.value("--p100"), ',', centreX, centreY)) return usageError("--p100 needs X,Y");
+
+    Session s;
+    if (const int status = openFile(o, s, paneW, paneH); status != 0) return status;
+    Korvelf& k = s.k;
+    if (o.has("--ww") || o.has("--wl")) {
+        if (o.has("--ww")) k.form.WWTX[0].Text = o.value("--ww");
+        if (o.has("--wl")) k.form.WCTX[0].Text = o.value("--wl");
+        WWTX_DblClick(k, 0);
+        if (o.has("--ww") && k.form.WWTX[0].Text != o.value("--ww")) return failure("the window width " + o.value("--ww") + " is not a 16-bit number");
+        if (o.has("--wl") && k.form.WCTX[0].Text != o.value("--wl")) return failure("the window level " + o.value("--wl") + " is not a 16-bit number");
+    }
+    if (o.has("--negative")) {
+        k.form.POSICK.Value = 0;
+        POSICK_Click(k);
+    }
+    if (o.has("--flip")) {
+        for (const std::string& answer : o.values.at("--flip")) {
+            s.host.inputAnswers.push_back(answer);
+            FLIPGO_Click(k);
+        }
+    }
+    if (o.has("--fit")) REDISP_Click(k);
+    if (o.has("--mag")) {
+        k.form.MAGHS.Value = magStep;
+        MAGHS_Change(k);
+    }
+    if (o.has("--p100")) {
+        k.disp.PCX[0] = static_cast<int16_t>(std::clamp(centreX, 0, k.ws.XSZ[0] - 1));
+        k.disp.PCY[0] = static_cast<int16_t>(std::clamp(centreY, 0, k.ws.YSZ[0] - 1));
+        P100_Click(k);
+    }
+    std::printf("caption %s\nbmp %d %d\noffset %d %d\npxs %g\n", k.form.Caption.c_str(), k.disp.BMPW, k.disp.BMPH,
+                k.disp.OX[0], k.disp.OY[0], static_cast<double>(k.disp.PXS[0]));
+    if (o.has("--png") && !samples::writeGreyPng(o.value("--png"), paneW, paneH, paneImage(k, s.host))) {
+        return failure("cannot write " + o.value("--png"));
     }
     return 0;
 }
@@ -160,5 +284,6 @@ int main(int argc, char** argv)
     const auto options = parse(argc, argv, error);
     if (!options) return usageError(error);
     if (options->command == "read") return read(*options);
+    if (options->command == "view") return view(*options);
     return usageError("unknown command " + options->command);
 }

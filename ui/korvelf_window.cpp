@@ -3,11 +3,15 @@
 #include "form_load.h"
 #include "form_resize.h"
 #include "image_opening.h"
+#include "magnification.h"
+#include "transforms.h"
+#include "window_controls.h"
 #include "pic_click.h"
 #include "picture_pane.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -84,6 +88,36 @@ void KorvelfWindow::connectEvents()
         vantry::Control& c = name == std::string("LOGCCK") ? k.form.LOGCCK : k.form.LINRCK;
         connect(box, &QCheckBox::toggled, this, [&c](bool on) { c.Value = on ? 1 : 0; });
     }
+    auto onClick = [this](const char* name, std::function<void()> handler) {
+        connect(qobject_cast<QPushButton*>(controlWidget(name)), &QPushButton::clicked, this,
+                [this, handler] { run(handler); });
+    };
+    onClick("REDISP", [&k] { vantry::REDISP_Click(k); });
+    onClick("P100", [&k] { vantry::P100_Click(k); });
+    onClick("FLIPGO", [&k] { vantry::FLIPGO_Click(k); });
+    auto onCheck = [this](vantry::Control& c, std::function<void()> handler) {
+        connect(qobject_cast<QCheckBox*>(m_widgets.at(&c)), &QCheckBox::clicked, this, [this, &c, handler](bool on) {
+            c.Value = on ? 1 : 0;
+            run(handler);
+        });
+    };
+    onCheck(k.form.POSICK, [&k] { vantry::POSICK_Click(k); });
+    onCheck(k.form.WSYNCK, [&k] { vantry::WSYNCK_Click(k); });
+    onCheck(k.form.PSYNCCK, [&k] { vantry::PSYNCCK_Click(k); });
+    auto* magnifier = qobject_cast<QScrollBar*>(controlWidget("MAGHS"));
+    connect(magnifier, &QScrollBar::valueChanged, this, [this, &k](int value) {
+        if (k.form.MAGHS.Value == value) return; // the model set it
+        k.form.MAGHS.Value = value;
+        run([&k] { vantry::MAGHS_Change(k); });
+    });
+    for (int view = 0; view < 2; ++view) {
+        for (vantry::Control* c : {&k.form.WWTX[view], &k.form.WCTX[view]}) {
+            QWidget* edit = m_widgets.at(c);
+            edit->installEventFilter(this);
+            connect(qobject_cast<QLineEdit*>(edit), &QLineEdit::textEdited, this,
+                    [c](const QString& text) { c->Text = text.toStdString(); });
+        }
+    }
     for (vantry::Control* c : {&k.form.VAL1TX, &k.form.LOGBAITX}) {
         auto* edit = qobject_cast<QLineEdit*>(m_widgets.at(c));
         connect(edit, &QLineEdit::textEdited, this, [c](const QString& text) { c->Text = text.toStdString(); });
@@ -134,6 +168,30 @@ QWidget* KorvelfWindow::controlWidget(const std::string& name, int index) const
         if (control->name == name && control->index == index) return widget;
     }
     return nullptr;
+}
+
+bool KorvelfWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    vantry::Korvelf& k = m_korvelf;
+    for (int view = 0; view < 2; ++view) {
+        const bool width = watched == m_widgets.at(&k.form.WWTX[view]);
+        const bool level = watched == m_widgets.at(&k.form.WCTX[view]);
+        if (!width && !level) continue;
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            run([&k, view, width] { width ? vantry::WWTX_DblClick(k, view) : vantry::WCTX_DblClick(k, view); });
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            // The handlers know the key codes of the program: 38 Up, 40 Down.
+            const int code = key == Qt::Key_Up ? vantry::kKeyUp : key == Qt::Key_Down ? vantry::kKeyDown : 0;
+            run([&k, view, width, code] {
+                width ? vantry::WWTX_KeyDown(k, view, code) : vantry::WCTX_KeyDown(k, view, code);
+            });
+            if (code != 0) return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void KorvelfWindow::syncFromModel()

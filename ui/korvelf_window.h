@@ -23,6 +23,7 @@ public:
     QWidget* controlWidget(const std::string& name, int index = -1) const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

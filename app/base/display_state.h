@@ -29,6 +29,15 @@ struct DisplayState {
     std::vector<uint8_t> BMPBITS;         ///< BMPH rows of BMPW rounded up to 4 bytes, bottom-up
     std::array<uint8_t, kBmpInfoBytes> BMPINFO{};
     int16_t PSYNC = 0; ///< 1 = a view rectangle changed by a drag is copied to the other view
+
+    /// Window and polarity the display table of each view was last computed for.
+    struct TableKey {
+        bool valid = false;
+        int16_t ww = 0;
+        int16_t wl = 0;
+        int16_t posi = 0;
+    };
+    std::array<TableKey, kViews> tableKey{};
 };
 
 } // namespace vantry

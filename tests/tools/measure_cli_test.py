@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""vantry-measure from the command line: the documented output, exit statuses and files."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+MEASURE = None
+BIN = None
+
+
+def run(*args):
+    return subprocess.run([MEASURE, *args], capture_output=True, text=True)
+
+
+def lines(result):
+    return dict(line.split(" ", 1) for line in result.stdout.splitlines())
+
+
+class Read(unittest.TestCase):
+    def test_prints_size_offset_pitch_encoding_and_statistics(self):
+        result = run("read", os.path.join(BIN, "sample_edge.raw"), "--preset", "SAMPLE-EDGE-RAW")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        out = lines(result)
+        self.assertEqual(list(out), ["width", "height", "offset", "pitch", "encoding", "min", "max", "mean"])
+        self.assertEqual((out["width"], out["height"], out["offset"], out["pitch"]), ("1024", "1024", "512", "0.1"))
+        dicom = lines(run("read", os.path.join(BIN, "sample_edge_explicit.dcm"), "--preset", "DICOM"))
+        self.assertEqual(dicom["mean"], out["mean"], "the raw and DICOM samples hold the same edge")
+
+    def test_dump_writes_the_pixels_little_endian(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            dump = os.path.join(tmp, "flat.i16")
+            result = run("read", os.path.join(BIN, "sample_flat_implicit.dcm"), "--preset", "DICOM", "--dump", dump)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            data = open(dump, "rb").read()
+            self.assertEqual(len(data), 1024 * 1024 * 2)
+            values = struct.unpack("<%dh" % (1024 * 1024), data)
+            self.assertAlmostEqual(sum(values) / len(values), float(lines(result)["mean"]), places=3)
+
+    def test_errors_exit_3_and_usage_errors_exit_2(self):
+        missing = run("read", "/nonexistent.dcm", "--preset", "DICOM")
+        self.assertEqual(missing.returncode, 3)
+        self.assertIn("does not exist", missing.stderr)
+        self.assertEqual(run("read", "x.dcm", "--preset", "NO-SUCH").returncode, 3)
+        usage = run("read", "x.dcm")
+        self.assertEqual(usage.returncode, 2)
+        self.assertIn("usage:", usage.stderr)
+        self.assertEqual(run("read", "x.dcm", "--preset", "DICOM", "--bogus").returncode, 2)
+        self.assertEqual(run("--help").returncode, 0)
+        for option in ("--preset", "--list", "--to-log", "--to-linear", "--linear-adj", "--dump", "--pane",
+                       "--ww", "--wl", "--negative", "--fit", "--mag", "--p100", "--flip", "--png"):
+            self.assertIn(option, run("--help").stdout)
+
+
+class View(unittest.TestCase):
+    def test_fit_into_the_default_pane(self):
+        result = run("view", os.path.join(BIN, "sample_edge_explicit.dcm"), "--preset", "DICOM")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        out = lines(result)
+        # 1024 x 1024 into 1000 x 800: 800 wide, centred with 100 on each side
+        self.assertEqual(out["bmp"], "800 800")
+        self.assertEqual(out["offset"], "100 0")
+        self.assertEqual(out["pxs"], "1.28")
+        self.assertEqual(out["caption"], "0.781 3.906 1")
+
+    def test_png_holds_the_whole_pane(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            png = os.path.join(tmp, "pane.png")
+            result = run("view", os.path.join(BIN, "sample_flat.raw"), "--preset", "SAMPLE-FLAT-RAW",
+                         "--pane", "300x200", "--mag", "2", "--flip", "2", "--png", png)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            data = open(png, "rb").read()
+            self.assertEqual(data[:8], b"\x89PNG\r\n\x1a\n")
+            self.assertEqual(struct.unpack(">II", data[16:24]), (300, 200))
+
+    def test_bad_view_options_are_usage_errors(self):
+        sample = os.path.join(BIN, "sample_flat.raw")
+        for bad in (["--mag", "1.2"], ["--pane", "1x5"], ["--fit", "--mag", "2"], ["--p100", "x"]):
+            self.assertEqual(run("view", sample, "--preset", "SAMPLE-FLAT-RAW", *bad).returncode, 2, bad)
+        self.assertEqual(run("view", sample, "--preset", "SAMPLE-FLAT-RAW", "--ww", "99999").returncode, 3)
+
+
+if __name__ == "__main__":
+    MEASURE, BIN = sys.argv[1], sys.argv[2]
+    suite = unittest.TestSuite()
+    for case in (Read, View):
+        suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
+    sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
