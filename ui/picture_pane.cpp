@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QUrl>
 
 PicturePane::PicturePane(vantry::Korvelf& k, int view, QWidget* parent)
@@ -45,11 +46,18 @@ void PicturePane::mouseReleaseEvent(QMouseEvent* event)
 
 void PicturePane::showBitmap(const vantry::PaneBitmap& bitmap)
 {
-    // The core's rows are bottom-up; a mirrored copy gives the toolkit's top-down order.
-    QImage grey(bitmap.bits, bitmap.width, bitmap.height, bitmap.rowBytes, QImage::Format_Grayscale8);
-    m_bitmap = grey.mirrored(false, true);
+    // One pass turns the core's bottom-up grey rows into the top-down RGB32 rows the paint
+    // device holds, so the paint itself is a plain copy.
+    if (m_bitmap.width() != bitmap.width || m_bitmap.height() != bitmap.height) {
+        m_bitmap = QImage(bitmap.width, bitmap.height, QImage::Format_RGB32);
+    }
+    for (int y = 0; y < bitmap.height; ++y) {
+        const uint8_t* from = bitmap.bits + static_cast<size_t>(bitmap.height - 1 - y) * bitmap.rowBytes;
+        auto* to = reinterpret_cast<QRgb*>(m_bitmap.scanLine(y));
+        for (int x = 0; x < bitmap.width; ++x) to[x] = 0xFF000000u | from[x] * 0x010101u;
+    }
     m_offset = QPoint(bitmap.left, bitmap.top);
-    repaint();
+    repaint(); // at once: a window drag must not wait for the event loop
 }
 
 void PicturePane::paintEvent(QPaintEvent* /*event*/)
@@ -58,7 +66,10 @@ void PicturePane::paintEvent(QPaintEvent* /*event*/)
     const int border = m_korvelf.form.PIC[m_view].BorderWidth;
     p.fillRect(rect(), palette().window());
     const QRect inner = rect().adjusted(border, border, -border, -border);
-    p.fillRect(inner, QColor(64, 64, 64));
+    // Dark grey only around the bitmap, which covers the rest.
+    QRegion background(inner);
+    if (!m_bitmap.isNull()) background -= QRect(m_offset + inner.topLeft(), m_bitmap.size());
+    for (const QRect& r : background) p.fillRect(r, QColor(64, 64, 64));
     p.setPen(palette().dark().color());
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 
