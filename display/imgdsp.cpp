@@ -79,6 +79,8 @@ void IMGDSP(Korvelf& k)
     bitmap.height = d.BMPH;
     bitmap.rowBytes = rowBytes;
     bitmap.bits = d.BMPBITS.data();
+    bitmap.paneWidth = d.DISPW;
+    bitmap.paneHeight = d.DISPH;
     k.host.blitPane(view, bitmap);
 
     d.VIEWCX[view] = static_cast<int16_t>(roundHalfEven(ws.VIEWXS[view] / 2.0 + ws.VIEWX0[view]));

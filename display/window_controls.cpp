@@ -4,27 +4,14 @@
 #include "numtext.h"
 #include "winclc.h"
 
-#include <cctype>
 
 namespace vantry {
 namespace {
 
-/// The whole number a window box holds; nullopt when it holds no number or one outside Int16.
-std::optional<int16_t> boxValue(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return std::nullopt;
-    size_t at = first;
-    if (text[at] == '+' || text[at] == '-') ++at;
-    if (at < text.size() && text[at] == '.') ++at;
-    if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) return std::nullopt;
-    return roundToInt16(leadingNumber(text));
-}
-
 /// Applies a box to its value; a refused box shows the value it keeps.
 void applyBox(Control& box, int16_t& value)
 {
-    if (const auto v = boxValue(box.Text)) {
+    if (const auto v = typedInt16(box.Text)) {
         value = *v;
     } else {
         box.Text = plainNumberTrimmed(value);
@@ -44,7 +31,7 @@ void step(Korvelf& k, int view, int keyCode, Control& box, int16_t& value)
 {
     k.ws.CURSLOT = static_cast<int16_t>(view);
     if (keyCode != kKeyUp && keyCode != kKeyDown) return;
-    const auto start = boxValue(box.Text);
+    const auto start = typedInt16(box.Text);
     const std::optional<int16_t> next =
         start ? roundToInt16(static_cast<double>(*start) + (keyCode == kKeyUp ? 200 : -200)) : std::nullopt;
     if (next) value = *next;

@@ -6,7 +6,10 @@
 #include "magnification.h"
 #include "transforms.h"
 #include "window_controls.h"
+#include "gestures.h"
 #include "pic_click.h"
+#include "roi_statistics.h"
+#include "size_controls.h"
 #include "picture_pane.h"
 
 #include <QCheckBox>
@@ -79,6 +82,16 @@ void KorvelfWindow::connectEvents()
             for (const QString& f : files) paths.push_back(f.toStdString());
             run([&k, view, &paths] { vantry::PIC_OLEDragDrop(k, view, paths); });
         });
+        connect(pane, &PicturePane::pressed, this, [this, &k](int view, int button, double x, double y) {
+            run([&] { vantry::PIC_MouseDown(k, view, button, 0, x, y); });
+        });
+        connect(pane, &PicturePane::moved, this, [this, &k](int view, int button, double x, double y) {
+            if (k.gesture.MOUSEMODE == 0) return; // no live readout without a gesture
+            run([&] { vantry::PIC_MouseMove(k, view, button, 0, x, y); });
+        });
+        connect(pane, &PicturePane::released, this, [this, &k](int view, int button, double x, double y) {
+            run([&] { vantry::PIC_MouseUp(k, view, button, 0, x, y); });
+        });
         connect(pane, &PicturePane::clicked, this,
                 [this, &k](int view) { run([&k, view] { vantry::PIC_Click(k, view); }); });
     }
@@ -95,6 +108,17 @@ void KorvelfWindow::connectEvents()
     onClick("REDISP", [&k] { vantry::REDISP_Click(k); });
     onClick("P100", [&k] { vantry::P100_Click(k); });
     onClick("FLIPGO", [&k] { vantry::FLIPGO_Click(k); });
+    onClick("ROI1SET", [&k] { vantry::ROI1SET_Click(k); });
+    onClick("ROI2SET", [&k] { vantry::ROI2SET_Click(k); });
+    onClick("SAMEROI", [&k] { vantry::SAMEROI_Click(k); });
+    onClick("MEASUREGO", [&k] { vantry::MEASUREGO_Click(k); });
+    for (vantry::Control* c : {&k.form.ROIXSZTX, &k.form.ROIYSZTX}) {
+        QWidget* edit = m_widgets.at(c);
+        edit->installEventFilter(this);
+        connect(qobject_cast<QLineEdit*>(edit), &QLineEdit::textEdited, this,
+                [c](const QString& text) { c->Text = text.toStdString(); });
+    }
+    controlWidget("ROILBL")->installEventFilter(this);
     auto onCheck = [this](vantry::Control& c, std::function<void()> handler) {
         connect(qobject_cast<QCheckBox*>(m_widgets.at(&c)), &QCheckBox::clicked, this, [this, &c, handler](bool on) {
             c.Value = on ? 1 : 0;
@@ -118,10 +142,14 @@ void KorvelfWindow::connectEvents()
                     [c](const QString& text) { c->Text = text.toStdString(); });
         }
     }
-    for (vantry::Control* c : {&k.form.VAL1TX, &k.form.LOGBAITX}) {
-        auto* edit = qobject_cast<QLineEdit*>(m_widgets.at(c));
-        connect(edit, &QLineEdit::textEdited, this, [c](const QString& text) { c->Text = text.toStdString(); });
-    }
+    connect(qobject_cast<QLineEdit*>(m_widgets.at(&k.form.LOGBAITX)), &QLineEdit::textEdited, this,
+            [&k](const QString& text) { k.form.LOGBAITX.Text = text.toStdString(); });
+    // Whatever is typed into VAL1TX, it shows the last ROI mean.
+    connect(qobject_cast<QLineEdit*>(m_widgets.at(&k.form.VAL1TX)), &QLineEdit::textEdited, this,
+            [this, &k](const QString& text) {
+                k.form.VAL1TX.Text = text.toStdString();
+                run([&k] { vantry::VAL1TX_Change(k); });
+            });
 }
 
 QWidget* KorvelfWindow::createWidget(vantry::Control& c)
@@ -173,6 +201,11 @@ QWidget* KorvelfWindow::controlWidget(const std::string& name, int index) const
 bool KorvelfWindow::eventFilter(QObject* watched, QEvent* event)
 {
     vantry::Korvelf& k = m_korvelf;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == m_widgets.at(&k.form.ROIXSZTX)) run([&k] { vantry::ROIXSZTX_Click(k); });
+        if (watched == m_widgets.at(&k.form.ROIYSZTX)) run([&k] { vantry::ROIYSZTX_Click(k); });
+        if (watched == m_widgets.at(&k.form.ROILBL)) run([&k] { vantry::ROILBL_Click(k); });
+    }
     for (int view = 0; view < 2; ++view) {
         const bool width = watched == m_widgets.at(&k.form.WWTX[view]);
         const bool level = watched == m_widgets.at(&k.form.WCTX[view]);

@@ -56,6 +56,7 @@ int main(int argc, char** argv)
     host.setBlitHandler([&](int view, const vantry::PaneBitmap& bitmap) {
         window.pane(view)->showBitmap(bitmap);
     });
+    host.setPanePictureSource([&](int view) { return window.pane(view)->shownPicture(); });
     host.setAnalysisWindowHandler([&](bool show) {
         korvelf.vylsf.Visible = show;
         analysis.setVisible(show);

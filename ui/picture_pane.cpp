@@ -31,17 +31,52 @@ void PicturePane::dropEvent(QDropEvent* event)
     emit filesDropped(m_view, files);
 }
 
+namespace {
+
+int buttonCode(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int buttonsCode(Qt::MouseButtons buttons)
+{
+    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) | (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+} // namespace
+
+QPointF PicturePane::inner(const QPointF& widgetPoint) const
+{
+    const int border = m_korvelf.form.PIC[m_view].BorderWidth;
+    return widgetPoint - QPointF(border, border);
+}
+
 void PicturePane::mousePressEvent(QMouseEvent* event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
+    const QPointF p = inner(event->position());
+    emit pressed(m_view, buttonCode(event->button()), p.x(), p.y());
+}
+
+void PicturePane::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF p = inner(event->position());
+    emit moved(m_view, buttonsCode(event->buttons()), p.x(), p.y());
 }
 
 void PicturePane::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit clicked(m_view);
-    }
-    m_pressed = false;
+    const QPointF p = inner(event->position());
+    emit released(m_view, buttonCode(event->button()), p.x(), p.y());
+    if (rect().contains(event->position().toPoint())) emit clicked(m_view);
 }
 
 void PicturePane::showBitmap(const vantry::PaneBitmap& bitmap)
@@ -58,6 +93,17 @@ void PicturePane::showBitmap(const vantry::PaneBitmap& bitmap)
     }
     m_offset = QPoint(bitmap.left, bitmap.top);
     repaint(); // at once: a window drag must not wait for the event loop
+}
+
+
+QImage PicturePane::shownPicture() const
+{
+    const vantry::Control& pic = m_korvelf.form.PIC[m_view];
+    QImage picture(static_cast<int>(pic.ScaleWidth()), static_cast<int>(pic.ScaleHeight()), QImage::Format_RGB32);
+    picture.fill(QColor(64, 64, 64));
+    QPainter p(&picture);
+    if (!m_bitmap.isNull()) p.drawImage(m_offset, m_bitmap);
+    return picture;
 }
 
 void PicturePane::paintEvent(QPaintEvent* /*event*/)

@@ -14,11 +14,17 @@ public:
 
     /// Keeps a copy of the bitmap the core blitted, to be drawn at its offset.
     void showBitmap(const vantry::PaneBitmap& bitmap);
+    /// What the pane shows inside its frame, without the overlay shapes.
+    QImage shownPicture() const;
 
 signals:
     /// Local files dropped on the pane, in the order of the drop.
     void filesDropped(int view, const QStringList& files);
-    /// A press and release on the pane.
+    /// Mouse events in pane pixels (inside the frame) with the button codes 1 left, 2 right,
+    /// 4 middle; a release over the pane is followed by clicked.
+    void pressed(int view, int button, double x, double y);
+    void moved(int view, int button, double x, double y);
+    void released(int view, int button, double x, double y);
     void clicked(int view);
 
 protected:
@@ -27,11 +33,12 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     vantry::Korvelf& m_korvelf;
     int m_view;
     QImage m_bitmap;
     QPoint m_offset;
-    bool m_pressed = false;
+    QPointF inner(const QPointF& widgetPoint) const;
 };

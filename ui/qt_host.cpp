@@ -74,6 +74,11 @@ void QtHost::setClipboardPicture(const vantry::ClipboardPicture& picture)
     QApplication::clipboard()->setImage(image.copy());
 }
 
+void QtHost::copyPaneToClipboard(int view)
+{
+    if (m_panePicture) QApplication::clipboard()->setImage(m_panePicture(view));
+}
+
 std::optional<std::string> QtHost::openFileDialog(std::string_view filter)
 {
     const QString file = QFileDialog::getOpenFileName(m_parent, QString(), QString(), qtFilterList(filter));

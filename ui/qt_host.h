@@ -36,6 +36,9 @@ public:
     vantry::MsgBoxAnswer MsgBoxYesNoCancel(std::string_view text) override;
     void setClipboardText(std::string_view text) override;
     void setClipboardPicture(const vantry::ClipboardPicture& picture) override;
+    void copyPaneToClipboard(int view) override;
+    /// Gives the picture pane `view` shows, for the clipboard.
+    void setPanePictureSource(std::function<QImage(int)> source) { m_panePicture = std::move(source); }
     std::optional<std::string> openFileDialog(std::string_view filter) override;
     void blitPane(int view, const vantry::PaneBitmap& bitmap) override;
     void DoEvents() override;
@@ -51,6 +54,7 @@ private:
     std::function<void()> m_timerHandler;
     std::function<void(int, const vantry::PaneBitmap&)> m_blitHandler;
     std::function<void(bool)> m_analysisHandler;
+    std::function<QImage(int)> m_panePicture;
 };
 
 /// "(*.*)|*.*|(*.IMG)|*.IMG|" as Qt's filter list "(*.*);;(*.IMG)".

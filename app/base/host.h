@@ -18,6 +18,8 @@ struct PaneBitmap {
     int32_t height = 0;
     int32_t rowBytes = 0;
     const uint8_t* bits = nullptr;
+    int32_t paneWidth = 0;  ///< inner size of the pane
+    int32_t paneHeight = 0;
 };
 
 /// A picture handed to the clipboard: RGB, 3 bytes per pixel, rows top-down, unpadded.
@@ -62,6 +64,9 @@ public:
     virtual MsgBoxAnswer MsgBoxYesNoCancel(std::string_view text) = 0;
     virtual void setClipboardText(std::string_view text) = 0;
     virtual void setClipboardPicture(const ClipboardPicture& picture) = 0;
+    /// Puts the picture pane `view` shows (its bitmap over the background, no overlay shapes) on
+    /// the clipboard.
+    virtual void copyPaneToClipboard(int view) = 0;
     /// Open-file dialog with a filter list ("(*.*)|*.*|..."); nullopt when cancelled.
     virtual std::optional<std::string> openFileDialog(std::string_view filter) = 0;
     /// Shows the bitmap in pane `view` over the dark grey background, then refreshes the pane.

@@ -22,6 +22,8 @@ struct Korvelf {
     Workspace ws;
     DisplayState disp;
     std::array<RoiRecord, kViews> roi{};
+    GestureRecord gesture;
+    RoiMeans means;
     KorvelfForm form = makeKorvelfForm();
     VylsfForm vylsf;
     Host& host;

@@ -152,6 +152,16 @@ double leadingNumber(std::string_view text)
     return std::strtod(number.c_str(), nullptr);
 }
 
+std::optional<int16_t> typedInt16(std::string_view text)
+{
+    size_t at = text.find_first_not_of(" \t");
+    if (at == std::string_view::npos) return std::nullopt;
+    if (text[at] == '+' || text[at] == '-') ++at;
+    if (at < text.size() && text[at] == '.') ++at;
+    if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) return std::nullopt;
+    return roundToInt16(leadingNumber(text));
+}
+
 std::optional<int16_t> roundToInt16(double v)
 {
     if (std::isnan(v)) return std::nullopt;

@@ -38,6 +38,10 @@ inline std::string fixed8(double v) { return fixed(v, 8); }
 /// (E or D). "12abc" -> 12, "abc" -> 0, " -1.5e2x" -> -150.
 double leadingNumber(std::string_view text);
 
+/// The number typed into a box as the nearest Int16 (ties to even); nullopt when the text does not
+/// start with a number (after blanks) or the number lies outside the 16-bit range.
+std::optional<int16_t> typedInt16(std::string_view text);
+
 /// Nearest Int16, ties to even; nullopt for NaN or a value outside -32768 .. 32767.
 std::optional<int16_t> roundToInt16(double v);
 /// Nearest Int32, ties to even; nullopt for NaN or a value outside the Int32 range.

@@ -101,6 +101,25 @@ void ScriptedHost::setClipboardPicture(const ClipboardPicture& picture)
     clipboardText.clear();
 }
 
+void ScriptedHost::copyPaneToClipboard(int view)
+{
+    const PaneBitmap& b = lastBlit.at(static_cast<size_t>(view)).bitmap;
+    ClipboardPicture picture;
+    picture.width = b.paneWidth;
+    picture.height = b.paneHeight;
+    picture.rgb.assign(static_cast<size_t>(b.paneWidth) * b.paneHeight * 3, 64);
+    for (int32_t y = 0; y < b.height; ++y) {
+        for (int32_t x = 0; x < b.width; ++x) {
+            const int32_t px = b.left + x, py = b.top + y;
+            if (px < 0 || py < 0 || px >= b.paneWidth || py >= b.paneHeight) continue;
+            const uint8_t grey = b.bits[static_cast<size_t>(b.height - 1 - y) * b.rowBytes + x];
+            uint8_t* to = &picture.rgb[(static_cast<size_t>(py) * b.paneWidth + px) * 3];
+            to[0] = to[1] = to[2] = grey;
+        }
+    }
+    setClipboardPicture(picture);
+}
+
 std::optional<std::string> ScriptedHost::openFileDialog(std::string_view filter)
 {
     fileDialogFilters.emplace_back(filter);

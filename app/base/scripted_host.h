@@ -62,6 +62,7 @@ public:
     MsgBoxAnswer MsgBoxYesNoCancel(std::string_view text) override;
     void setClipboardText(std::string_view text) override;
     void setClipboardPicture(const ClipboardPicture& picture) override;
+    void copyPaneToClipboard(int view) override;
     std::optional<std::string> openFileDialog(std::string_view filter) override;
     void blitPane(int view, const PaneBitmap& bitmap) override;
     void DoEvents() override;

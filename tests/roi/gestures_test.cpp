@@ -1,0 +1,191 @@
+// Mouse gestures on the panes: modes, window drag, pan, zoom, ROI move and resize, release.
+#include "display_fixture.h"
+#include "gestures.h"
+#include "imgdsp.h"
+#include "pic_click.h"
+
+using namespace vantry;
+
+namespace {
+
+class Gestures : public DisplayFixture {
+protected:
+    void SetUp() override
+    {
+        pane(500, 500);
+        loadImage(0, 1000, 1000, numbered(1000, 1000)); // PXS 2, no bands
+        IMGDSP(k);
+    }
+    void press(int button, double x, double y) { PIC_MouseDown(k, 0, button, 0, x, y); }
+    void move(double x, double y) { PIC_MouseMove(k, 0, 0, 0, x, y); }
+    void release(double x, double y) { PIC_MouseUp(k, 0, 0, 0, x, y); }
+    /// A point on the ROI rectangle, off its handles.
+    std::pair<double, double> onRoi() const
+    {
+        const Control& sh = k.form.SH1[0];
+        return {sh.Left + sh.Width / 2, sh.Top + sh.Height / 2};
+    }
+};
+
+TEST_F(Gestures, ButtonAndPlaceChooseTheMode)
+{
+    press(kButtonLeft, 400, 400);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 2) << "left on the image, off the ROI: pan";
+    release(400, 400);
+    const auto [rx, ry] = onRoi();
+    press(kButtonLeft, rx, ry);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 4);
+    release(rx, ry);
+    const Control& lh = k.form.LH1[0];
+    press(kButtonLeft, lh.Left + 3, lh.Top + 3);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 5);
+    release(0, 0);
+    const Control& rh = k.form.RH1[0];
+    press(kButtonLeft, rh.Left + 3, rh.Top + 3);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 6);
+    release(0, 0);
+    press(kButtonRight, rx, ry);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 1) << "a right press on the ROI adjusts the window";
+    release(rx, ry);
+    press(kButtonMiddle, rx, ry);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 3) << "a middle press on the ROI zooms";
+    release(rx, ry);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 0) << "a release without a move ends the gesture";
+}
+
+TEST_F(Gestures, ClickWithoutMoveNeitherMeasuresNorTouchesTheClipboard)
+{
+    host.clipboardText = "kept";
+    const auto [rx, ry] = onRoi();
+    press(kButtonLeft, rx, ry);
+    release(rx, ry);
+    EXPECT_EQ(host.clipboardText, "kept");
+    EXPECT_EQ(k.means.PREVMEAN, 0.0f);
+}
+
+TEST_F(Gestures, PressShowsTheMeanOfNinePixelsUnderThePointer)
+{
+    press(kButtonLeft, 100, 50); // image (200, 100): values 100*1000+199 .. around
+    EXPECT_EQ(k.disp.PCX[0], 200);
+    EXPECT_EQ(k.disp.PCY[0], 100);
+    // mean of (199..201) x (99..101) of y * 1000 + x, modulo 30000: 100200 % 30000 = 10200
+    EXPECT_EQ(k.form.Caption, " 10200");
+}
+
+TEST_F(Gestures, WindowDragOf100PixelsAndItsClamps)
+{
+    press(kButtonRight, 200, 200);
+    move(300, 200);
+    EXPECT_EQ(k.ws.WW[0], 2300);
+    EXPECT_EQ(k.form.WWTX[0].Text, " 2300") << "number text with its blank";
+    move(-2000, 200);
+    EXPECT_EQ(k.ws.WW[0], 2) << "far left ends at 2";
+    move(300, 5000);
+    EXPECT_EQ(k.ws.WL[0], 0) << "far down ends at 0";
+    move(300, -8000);
+    EXPECT_EQ(k.ws.WL[0], 18000);
+    release(300, -8000);
+    ASSERT_TRUE(host.clipboardPicture.has_value()) << "the pane's picture after a window drag";
+    EXPECT_EQ(host.clipboardPicture->width, 500);
+    EXPECT_EQ(k.ws.CURSLOT, 0);
+}
+
+TEST_F(Gestures, ZoomDragOf500PixelsDoublesAndStopsAt20)
+{
+    press(kButtonMiddle, 250, 600);
+    move(250, 100);
+    EXPECT_FLOAT_EQ(k.ws.MAGF[0], 2.0f);
+    EXPECT_EQ(k.ws.VIEWXS[0], 500);
+    move(250, -20000);
+    EXPECT_FLOAT_EQ(k.ws.MAGF[0], 20.0f);
+    EXPECT_EQ(k.ws.VIEWXS[0], 50);
+}
+
+TEST_F(Gestures, PanStopsAtRowOneAndColumnZero)
+{
+    k.form.MAGHS.Value = 2; // a 500 x 500 region in the middle
+    press(kButtonMiddle, 0, 0);
+    move(0, -500);
+    release(0, -500);
+    EXPECT_EQ(k.ws.VIEWXS[0], 500);
+    press(kButtonLeft, 250, 250);
+    move(4000, 4000); // dragging the image right and down shows its top-left corner
+    EXPECT_EQ(k.ws.VIEWX0[0], 0);
+    EXPECT_EQ(k.ws.VIEWY0[0], 1) << "the row origin stops at 1";
+    move(-4000, -4000);
+    EXPECT_EQ(k.ws.VIEWX0[0], 500);
+    EXPECT_EQ(k.ws.VIEWY0[0], 500);
+}
+
+TEST_F(Gestures, MovingTheRoiCentresItAndReleaseMeasures)
+{
+    const auto [rx, ry] = onRoi();
+    press(kButtonLeft, rx, ry);
+    move(200, 150);
+    const Control& sh = k.form.SH1[0];
+    EXPECT_EQ(sh.Left, 200 - 25) << "50 pane pixels wide (100 / PXS 2)";
+    EXPECT_EQ(sh.Top, 150 - 25);
+    EXPECT_EQ(k.roi[0].ROIX, 350) << "read back from the rectangle: 175 x 2";
+    EXPECT_EQ(k.roi[0].ROIY, 250);
+    EXPECT_EQ(k.form.LH1[0].Left, sh.Left - 7);
+    move(10, 150); // the half width would cross the left edge: refused
+    EXPECT_EQ(sh.Left, 175);
+    release(10, 150);
+    EXPECT_EQ(k.form.Caption.rfind("Ave=", 0), 0u) << k.form.Caption;
+    EXPECT_EQ(host.clipboardText.substr(0, 4), "0.00");
+    EXPECT_EQ(k.ws.CURSLOT, 0);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 0);
+}
+
+TEST_F(Gestures, ResizingShowsTheSizeInTheCaption)
+{
+    const Control& rh = k.form.RH1[0];
+    press(kButtonLeft, rh.Left + 3, rh.Top + 3);
+    const Control& sh = k.form.SH1[0];
+    move(sh.Left + 60 + 3, sh.Top + 40 + 3);
+    EXPECT_EQ(sh.Width, 60);
+    EXPECT_EQ(sh.Height, 40);
+    EXPECT_EQ(k.roi[0].ROIW, 120);
+    EXPECT_EQ(k.roi[0].ROIH, 80);
+    EXPECT_EQ(k.form.Caption, " 120 80");
+    EXPECT_EQ(k.form.ROIXSZTX.Text, "120");
+    move(sh.Left - 50, sh.Top - 50); // the handle may not cross the opposite corner
+    EXPECT_EQ(sh.Width, 60);
+}
+
+TEST_F(Gestures, ReleaseCopiesTheWindowToTheOtherDisplayedPaneWithWSync)
+{
+    loadImage(1, 1000, 1000, numbered(1000, 1000));
+    IMGDSP(k);
+    k.ws.CURSLOT = 0;
+    k.ws.WSYNC = 1;
+    press(kButtonRight, 200, 200);
+    move(250, 150);
+    release(250, 150);
+    EXPECT_EQ(k.ws.WW[1], 2150);
+    EXPECT_EQ(k.ws.WL[1], 1150);
+    EXPECT_EQ(k.form.WWTX[1].Text, "2150");
+}
+
+TEST_F(Gestures, BusyKeepsEventsFromActing)
+{
+    k.gesture.BUSY = 1;
+    press(kButtonRight, 200, 200);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 0);
+    k.gesture.BUSY = 0;
+    press(kButtonRight, 200, 200);
+    k.gesture.BUSY = 1;
+    move(300, 200);
+    EXPECT_EQ(k.ws.WW[0], 2000);
+}
+
+TEST_F(Gestures, PaneWithoutAnImageOnlyBecomesCurrent)
+{
+    PIC_MouseDown(k, 1, kButtonLeft, 0, 100, 100);
+    EXPECT_EQ(k.ws.CURSLOT, 1);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 0);
+    PIC_Click(k, 1);
+    EXPECT_EQ(k.form.WAKU.Left, k.form.PIC[1].Left - 2);
+}
+
+} // namespace
