@@ -4,6 +4,7 @@
 #include "image_opening.h"
 #include "magnification.h"
 #include "png_writer.h"
+#include "roi_statistics.h"
 #include "transforms.h"
 #include "window_controls.h"
 #include "kernel_binding.h"
@@ -30,6 +31,7 @@ const char* kUsage =
     "                           [--linear-adj] [--dump OUT]\n"
     "       vantry-measure view FILE --preset NAME [--list PATH] [--pane WxH] [--ww W] [--wl L]\n"
     "                           [--negative] [--fit | --mag M | --p100 X,Y] [--flip K]... [--png OUT]\n"
+    "       vantry-measure roi FILE --preset NAME [--list PATH] --roi X,Y,W,H [--back X,Y,W,H]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -59,6 +61,14 @@ const char* kUsage =
     "  --flip K         \"Mirror Flip\" answered with K: 0 mirror, 1 flip, 2 rotate, 3 mark; repeatable\n"
     "  --png OUT        write the whole pane as shown (without the ROI shapes) as a grey PNG\n"
     "\n"
+    "roi      reads FILE as read does, sets the ROI of view 0 to X,Y,W,H (image pixels), measures it\n"
+    "         as the end of a ROI gesture does and prints the window caption and the clipboard\n"
+    "         text (five lines: previous mean, mean, deviation, contrast, CNR).\n"
+    "\n"
+    "  --roi X,Y,W,H    the ROI (required)\n"
+    "  --back X,Y,W,H   then presses \"ROI\" at the first ROI and \"ROI back\" at this one and prints\n"
+    "                   the result boxes: Ave, Aveb, SDb, SNRb, CNR\n"
+    "\n"
     "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used.\n";
 
 int usageError(const std::string& why)
@@ -84,7 +94,7 @@ struct Options {
 
 /// Options that take a value, and flags.
 const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--to-linear", "--dump", "--pane",
-                                          "--ww", "--wl", "--mag", "--p100", "--flip", "--png"};
+                                          "--ww", "--wl", "--mag", "--p100", "--flip", "--png", "--roi", "--back"};
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
 std::optional<Options> parse(int argc, char** argv, std::string& error)
@@ -272,6 +282,50 @@ int view(const Options& o)
     return 0;
 }
 
+std::optional<RoiRecord> roiOf(const std::string& text)
+{
+    int32_t x = 0, y = 0, w = 0, h = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%d,%d,%d,%d%c", &x, &y, &w, &h, &tail) != 4) return std::nullopt;
+    const auto in16 = [](int32_t v) { return v >= -32768 && v <= 32767; };
+    if (!in16(x) || !in16(y) || w <= 0 || h <= 0 || w > 32767 || h > 32767) return std::nullopt;
+    return RoiRecord{static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(w), static_cast<int16_t>(h)};
+}
+
+int roi(const Options& o)
+{
+    if (!o.has("--roi")) return usageError("roi needs --roi X,Y,W,H");
+    const auto signal = roiOf(o.value("--roi"));
+    if (!signal) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
+    std::optional<RoiRecord> background;
+    if (o.has("--back")) {
+        background = roiOf(o.value("--back"));
+        if (!background) return usageError("--back needs X,Y,W,H with positive 16-bit width and height");
+    }
+    Session s;
+    if (const int status = openFile(o, s); status != 0) return status;
+    Korvelf& k = s.k;
+    k.ws.CURSLOT = 0;
+    k.roi[0] = *signal;
+    ROICLC(k);
+    if (!s.host.messages.empty()) return failure(s.host.messages.back());
+    std::string clipboard = s.host.clipboardText;
+    for (size_t at = clipboard.find("\r\n"); at != std::string::npos; at = clipboard.find("\r\n", at)) {
+        clipboard.replace(at, 2, "\n");
+    }
+    std::printf("caption %s\nclipboard\n%s\n", k.form.Caption.c_str(), clipboard.c_str());
+    if (background) {
+        ROI1SET_Click(k);
+        k.roi[0] = *background;
+        ROI2SET_Click(k);
+        if (!s.host.messages.empty()) return failure(s.host.messages.back());
+        const KorvelfForm& f = k.form;
+        std::printf("Ave %s\nAveb %s\nSDb %s\nSNRb %s\nCNR %s\n", f.AVE1TX[0].Text.c_str(), f.AVE2TX[0].Text.c_str(),
+                    f.SDTX[0].Text.c_str(), f.SNRTX[0].Text.c_str(), f.CNRTX[0].Text.c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -285,5 +339,6 @@ int main(int argc, char** argv)
     if (!options) return usageError(error);
     if (options->command == "read") return read(*options);
     if (options->command == "view") return view(*options);
+    if (options->command == "roi") return roi(*options);
     return usageError("unknown command " + options->command);
 }

@@ -82,9 +82,40 @@ class View(unittest.TestCase):
         self.assertEqual(run("view", sample, "--preset", "SAMPLE-FLAT-RAW", "--ww", "99999").returncode, 3)
 
 
+class Roi(unittest.TestCase):
+    def test_caption_clipboard_and_result_boxes(self):
+        result = run("roi", os.path.join(BIN, "sample_edge_explicit.dcm"), "--preset", "DICOM",
+                     "--roi", "100,400,200,200", "--back", "700,400,200,200")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        out = result.stdout.splitlines()
+        self.assertTrue(out[0].startswith("caption Ave="), out[0])
+        self.assertTrue(out[0].endswith(" 200 200"))
+        self.assertEqual(out[1], "clipboard")
+        self.assertEqual(out[2], "0.00", "the first measurement has no previous mean")
+        mean = float(out[3])
+        # the dark side of the edge sample: 600 with noise of 12
+        self.assertAlmostEqual(mean, 600, delta=1)
+        self.assertAlmostEqual(float(out[4]), 12, delta=0.5)
+        boxes = dict(line.split(" ") for line in out[7:])
+        self.assertEqual(list(boxes), ["Ave", "Aveb", "SDb", "SNRb", "CNR"])
+        self.assertAlmostEqual(float(boxes["Aveb"]), 3000, delta=1)
+        # SNR is the rounded mean over the unrounded deviation; SDb as printed is off by up to
+        # 0.005 of 12, which moves the ratio by up to 250 * 0.005 / 12 = 0.1.
+        snr = float(boxes["Aveb"]) / float(boxes["SDb"])
+        self.assertAlmostEqual(float(boxes["SNRb"]), snr, delta=0.11)
+
+    def test_roi_outside_the_image_and_bad_roi_texts(self):
+        sample = os.path.join(BIN, "sample_flat.raw")
+        outside = run("roi", sample, "--preset", "SAMPLE-FLAT-RAW", "--roi", "5000,5000,10,10")
+        self.assertEqual(outside.returncode, 3)
+        self.assertIn("outside the image", outside.stderr)
+        for bad in ("1,2,3", "1,2,0,5", "a,b,c,d"):
+            self.assertEqual(run("roi", sample, "--preset", "SAMPLE-FLAT-RAW", "--roi", bad).returncode, 2, bad)
+
+
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (Read, View):
+    for case in (Read, View, Roi):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
