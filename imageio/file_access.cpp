@@ -63,7 +63,11 @@ FileRead statImageFile(const std::filesystem::path& path)
     return r;
 }
 
-FileRead readWholeFile(const std::filesystem::path& path)
+namespace {
+
+/// Reads `count` bytes from `offset`, or the whole file when wholeFile is set; the size is taken
+/// from the opened file, so a file that changed after the first check is judged as it is now.
+FileRead readChecked(const std::filesystem::path& path, uint64_t offset, uint64_t count, bool wholeFile)
 {
     FileRead r = statImageFile(path);
     if (!r.error.empty()) return r;
@@ -72,29 +76,10 @@ FileRead readWholeFile(const std::filesystem::path& path)
     struct stat st {};
     ::fstat(fd, &st);
     r.fileSize = static_cast<uint64_t>(st.st_size);
+    if (wholeFile) count = r.fileSize;
     if (r.fileSize > kMaxFileBytes) {
         r.error = "it is larger than 576 MiB";
-    } else {
-        r.bytes.resize(r.fileSize);
-        if (!readFully(fd, r.bytes.data(), r.fileSize, 0)) {
-            r.error = "it could not be read to its end";
-            r.bytes.clear();
-        }
-    }
-    ::close(fd);
-    return r;
-}
-
-FileRead readFileRange(const std::filesystem::path& path, uint64_t offset, uint64_t count)
-{
-    FileRead r = statImageFile(path);
-    if (!r.error.empty()) return r;
-    const int fd = openRegular(path, r.error);
-    if (fd < 0) return r;
-    struct stat st {};
-    ::fstat(fd, &st);
-    r.fileSize = static_cast<uint64_t>(st.st_size);
-    if (offset > r.fileSize || count > r.fileSize - offset) {
+    } else if (offset > r.fileSize || count > r.fileSize - offset) {
         r.error = "the file holds " + std::to_string(r.fileSize) + " bytes, fewer than the " +
                   std::to_string(offset) + " + " + std::to_string(count) + " the image needs";
     } else {
@@ -108,4 +93,14 @@ FileRead readFileRange(const std::filesystem::path& path, uint64_t offset, uint6
     return r;
 }
 
-} // namespace vantry
+} // namespace
+
+FileRead readWholeFile(const std::filesystem::path& path)
+{
+    return readChecked(path, 0, 0, true);
+}
+
+FileRead readFileRange(const std::filesystem::path& path, uint64_t offset, uint64_t count)
+{
+    return readChecked(path, offset, count, false);
+}
