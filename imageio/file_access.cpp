@@ -104,3 +104,5 @@ FileRead readFileRange(const std::filesystem::path& path, uint64_t offset, uint6
 {
     return readChecked(path, offset, count, false);
 }
+
+} // namespace vantry
