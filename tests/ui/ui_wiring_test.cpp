@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QDropEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -153,6 +154,23 @@ TEST_F(UiWiring, DroppingASampleOnTheRightPaneShowsItThere)
     const int left = qGray(picture.pixel(picture.width() / 4, y));
     const int rightSide = qGray(picture.pixel(picture.width() * 3 / 4, y));
     EXPECT_LT(left, rightSide - 50) << left << " vs " << rightSide;
+
+    // A real left drag of the ROI rectangle: press on it, move, release over the pane.
+    const Control& roi = shown.form.SH1[1];
+    const int border = shown.form.PIC[1].BorderWidth;
+    const QPointF from(roi.Left + roi.Width / 2 + border, roi.Top + roi.Height / 2 + border);
+    const QPointF to(from + QPointF(40, 30));
+    auto mouse = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, right->mapToGlobal(at), button, held, Qt::NoModifier);
+        QApplication::sendEvent(right, &e);
+    };
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(shown.gesture.MOUSEMODE, 4) << "a left press on the rectangle moves the ROI";
+    mouse(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(shown.gesture.MOUSEMODE, 0);
+    EXPECT_EQ(live.windowTitle().toStdString().rfind("Ave=", 0), 0u) << live.windowTitle().toStdString();
+    EXPECT_EQ(shown.ws.CURSLOT, 1) << "the click after the release makes the pane current again";
     if (const char* out = std::getenv("VANTRY_UI_SNAPSHOT")) live.grab().save(out);
 }
 
