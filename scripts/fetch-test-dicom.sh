@@ -14,7 +14,11 @@ for f in "${wanted[@]}"; do [ -s "$files/$f" ] && have=$((have + 1)); done
 
 mkdir -p "$dest/debs" "$dest/unpacked" "$files"
 cd "$dest/debs"
-apt-get download octave-dicom python3-pydicom python3-nibabel
+if ! apt-get download octave-dicom python3-pydicom python3-nibabel; then
+    # The package lists may never have been fetched on this machine.
+    if [ "$(id -u)" -eq 0 ]; then apt-get update -q; else sudo apt-get update -q; fi
+    apt-get download octave-dicom python3-pydicom python3-nibabel
+fi
 for deb in *.deb; do dpkg-deb -x "$deb" ../unpacked; done
 cd ../unpacked
 cp usr/share/octave/packages/dicom-*/imdata/{CT-MONO2-16-ankle,simple-test,rtstruct}.dcm "$files/"
