@@ -1,19 +1,13 @@
 #include "magnification.h"
 
 #include "imgdsp.h"
+#include "numtext.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace vantry {
 namespace {
-
-/// Nearest Int16, ties to even; sizes beyond the 16-bit range are clamped to it.
-int16_t round16(double v)
-{
-    const double r = std::nearbyint(v);
-    return static_cast<int16_t>(std::clamp(r, -32768.0, 32767.0));
-}
 
 void showMagnified(Korvelf& k, float mag)
 {
@@ -42,17 +36,17 @@ void MAGCLC(Korvelf& k, float mag, int16_t& vw, int16_t& vh)
     const auto ab = static_cast<float>(static_cast<double>(k.disp.DISPW) / k.disp.DISPH);
     if (ai <= ab) {
         const double t = ysz / (xsz / ab);
-        vh = round16(ysz / mag);
-        vw = mag <= t ? static_cast<int16_t>(xsz) : round16(vh * static_cast<double>(ab));
+        vh = round16Clamped(ysz / mag);
+        vw = mag <= t ? static_cast<int16_t>(xsz) : round16Clamped(vh * static_cast<double>(ab));
     } else {
         const double t = xsz / (static_cast<double>(ab) * ysz);
-        vw = round16(xsz / mag);
-        vh = mag <= t ? static_cast<int16_t>(ysz) : round16(vw / static_cast<double>(ab));
+        vw = round16Clamped(xsz / mag);
+        vh = mag <= t ? static_cast<int16_t>(ysz) : round16Clamped(vw / static_cast<double>(ab));
     }
     if (vw > xsz) vw = static_cast<int16_t>(xsz);
     if (vh > ysz) vh = static_cast<int16_t>(ysz);
-    int32_t x0 = round16(k.disp.VIEWCX[view] - vw / 2.0);
-    int32_t y0 = round16(k.disp.VIEWCY[view] - vh / 2.0);
+    int32_t x0 = round16Clamped(k.disp.VIEWCX[view] - vw / 2.0);
+    int32_t y0 = round16Clamped(k.disp.VIEWCY[view] - vh / 2.0);
     if (x0 < 0) x0 = 0;
     if (y0 < 0) y0 = 0;
     if (x0 > xsz - vw) x0 = static_cast<int32_t>(xsz) - vw;

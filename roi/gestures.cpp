@@ -13,12 +13,6 @@
 namespace vantry {
 namespace {
 
-/// Nearest Int16, ties to even, held to the 16-bit range.
-int16_t round16(double v)
-{
-    return static_cast<int16_t>(std::clamp(std::nearbyint(v), -32768.0, 32767.0));
-}
-
 /// w\2: the nearest integer, halved toward zero.
 int32_t halfOf(double w)
 {
@@ -50,8 +44,8 @@ std::optional<float> readout(const ImageBuffer& img, int32_t cx, int32_t cy)
 void windowDrag(Korvelf& k, int p, double x, double y)
 {
     const GestureRecord& g = k.gesture;
-    int32_t ww = round16((x - g.DOWNX) * 3 + g.DOWNWW);
-    int32_t wl = round16((g.DOWNY - y) * 3 + g.DOWNWL);
+    int32_t ww = round16Clamped((x - g.DOWNX) * 3 + g.DOWNWW);
+    int32_t wl = round16Clamped((g.DOWNY - y) * 3 + g.DOWNWL);
     if (ww < 0) ww = 0;
     if (wl < 0) wl = 0;
     if (ww > 18000) ww = 18000;
@@ -71,8 +65,8 @@ void pan(Korvelf& k, int p, double x, double y)
     const GestureRecord& g = k.gesture;
     Workspace& ws = k.ws;
     const float pxs = k.disp.PXS[p];
-    int32_t nx = round16((g.DOWNX - x) * pxs + g.DOWNVX);
-    int32_t ny = round16((g.DOWNY - y) * pxs + g.DOWNVY);
+    int32_t nx = round16Clamped((g.DOWNX - x) * pxs + g.DOWNVX);
+    int32_t ny = round16Clamped((g.DOWNY - y) * pxs + g.DOWNVY);
     if (nx < 0) nx = 0;
     if (nx > ws.XSZ[p] - ws.VIEWXS[p]) nx = ws.XSZ[p] - ws.VIEWXS[p];
     if (ny < 1) ny = 1;
@@ -183,12 +177,12 @@ void PIC_MouseDown(Korvelf& k, int index, int button, int /*shift*/, double x, d
     if (inside(k.form.SH1[p], x, y)) g.MOUSEMODE = 4;
     if (inside(k.form.LH1[p], x, y)) g.MOUSEMODE = 5;
     if (inside(k.form.RH1[p], x, y)) g.MOUSEMODE = 6;
-    g.DOWNX = round16(x);
-    g.DOWNY = round16(y);
+    g.DOWNX = round16Clamped(x);
+    g.DOWNY = round16Clamped(y);
     const DisplayState& d = k.disp;
     if (x > d.OX[p] + 1 && y > d.OY[p] + 1 && x < d.DISPW - d.OX[p] - 2 && y < d.DISPH - d.OY[p] - 2 && g.MOUSEMODE < 4) {
-        const int16_t cx = round16((x - d.OX[p]) * d.PXS[p] + ws.VIEWX0[p]);
-        const int16_t cy = round16((y - d.OY[p]) * d.PXS[p] + ws.VIEWY0[p]);
+        const int16_t cx = round16Clamped((x - d.OX[p]) * d.PXS[p] + ws.VIEWX0[p]);
+        const int16_t cy = round16Clamped((y - d.OY[p]) * d.PXS[p] + ws.VIEWY0[p]);
         k.disp.PCX[p] = cx;
         k.disp.PCY[p] = cy;
         if (const auto m = readout(ws.IMG[p], cx, cy)) k.form.Caption = plainNumber(*m);

@@ -162,6 +162,13 @@ std::optional<int16_t> typedInt16(std::string_view text)
     return roundToInt16(leadingNumber(text));
 }
 
+int16_t round16Clamped(double v)
+{
+    if (std::isnan(v)) return 0;
+    const double r = std::nearbyint(v);
+    return static_cast<int16_t>(r < -32768.0 ? -32768.0 : r > 32767.0 ? 32767.0 : r);
+}
+
 std::optional<int16_t> roundToInt16(double v)
 {
     if (std::isnan(v)) return std::nullopt;

@@ -42,6 +42,10 @@ double leadingNumber(std::string_view text);
 /// start with a number (after blanks) or the number lies outside the 16-bit range.
 std::optional<int16_t> typedInt16(std::string_view text);
 
+/// Nearest Int16, ties to even, held to -32768 .. 32767 (for pane and view arithmetic whose
+/// results only leave that range on absurd inputs).
+int16_t round16Clamped(double v);
+
 /// Nearest Int16, ties to even; nullopt for NaN or a value outside -32768 .. 32767.
 std::optional<int16_t> roundToInt16(double v);
 /// Nearest Int32, ties to even; nullopt for NaN or a value outside the Int32 range.
