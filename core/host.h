@@ -1,5 +1,5 @@
 #pragma once
-// app/base/host.h — everything the core asks of the toolkit; no toolkit type appears here.
+// core/host.h — everything the core asks of the toolkit; no toolkit type appears here.
 
 #include <cstdint>
 #include <optional>
