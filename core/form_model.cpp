@@ -143,4 +143,59 @@ std::vector<Control*> KorvelfForm::controls()
     return all;
 }
 
+VylsfForm makeVylsfForm()
+{
+    using K = ControlKind;
+    VylsfForm f;
+    const char* arrows[4] = {"<", ">", "^", "v"};
+    const double arrowLeft[4] = {8280, 8760, 9240, 9240};
+    const double arrowTop[4] = {120, 120, 120, 600};
+    for (int i = 0; i < 4; ++i) {
+        f.CENADJ[i] = make(K::Button, "CENADJ", i, arrowLeft[i], arrowTop[i], 375, 375);
+        f.CENADJ[i].Caption = arrows[i];
+    }
+    f.FINESTP = captioned(K::CheckBox, "FINESTP", "fine", 7560, 120, 615, 270);
+    f.LOGLSFCK = captioned(K::CheckBox, "LOGLSFCK", "Log", 8400, 600, 735, 270);
+    for (Control* c : f.controls()) c->Visible = false;
+
+    f.menus = {
+        {"MTFMENU", "MTF",
+         {{"DSPESF", "ESF reprojection"},
+          {"ESFOK", "ESF OK"},
+          {"REDGE", "Circular Edge", false},
+          {"CEDGEOK", "Circular edge OK", false},
+          {"MTFCLC", "MTF calc."},
+          {"SETTING", "Setting"},
+          {"KUGIRI", "-"},
+          {"CLIPMTF", "Clip MTF"},
+          {"COMPMTF", "Compare_MTF"}}},
+        {"NPSMNU", "Noise",
+         {{"NNPS1D", "1D-NNPS"},
+          {"NNPS2D", "2D-NNPS"},
+          {"NPS2D", "2D-NPS"},
+          {"SETNPS", "Setting"},
+          {"NPSWF", "Window", false},
+          {"KU3", "-"},
+          {"NPSCLIP", "Clip NNPS "},
+          {"NPSCOMP", "Compare_NNPS"}}},
+        {"CLRSCREEN", "CLS", {}},
+    };
+    return f;
+}
+
+MenuItem* VylsfForm::item(std::string_view itemName)
+{
+    for (Menu& m : menus) {
+        for (MenuItem& i : m.items) {
+            if (i.name == itemName) return &i;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<Control*> VylsfForm::controls()
+{
+    return {&CENADJ[0], &CENADJ[1], &CENADJ[2], &CENADJ[3], &FINESTP, &LOGLSFCK};
+}
+
 } // namespace vantry

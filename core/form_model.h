@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantry {
@@ -65,10 +66,37 @@ struct KorvelfForm {
 /// The window as designed: captions, start texts and design positions.
 KorvelfForm makeKorvelfForm();
 
-/// The analysis window; its controls arrive with the analysis.
+/// One menu item: its name, caption and state.
+struct MenuItem {
+    std::string name;
+    std::string Caption;
+    bool Enabled = true;
+    bool Visible = true;
+};
+
+/// A top-level menu with its items in order; a menu without items acts itself when clicked.
+struct Menu {
+    std::string name;
+    std::string Caption;
+    std::vector<MenuItem> items;
+};
+
+/// The analysis window: the arrow buttons, the two check boxes and the menus.
 struct VylsfForm {
     std::string Caption = "VYLSF";
     bool Visible = false;
+    Control CENADJ[4]; ///< "<", ">", "^", "v"
+    Control FINESTP;   ///< "fine": the fine step of the tilt nudge
+    Control LOGLSFCK;  ///< "Log": logarithmic LSF display
+    std::vector<Menu> menus;
+
+    /// The menu item of that name; nullptr when there is none. Form_Load replaces the menus, so
+    /// callers look items up again rather than keep pointers.
+    MenuItem* item(std::string_view itemName);
+    std::vector<Control*> controls();
 };
+
+/// The analysis window as designed: buttons and check boxes hidden, three items disabled.
+VylsfForm makeVylsfForm();
 
 } // namespace vantry

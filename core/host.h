@@ -31,25 +31,53 @@ struct ClipboardPicture {
 
 enum class MsgBoxAnswer { Ok, Yes, No, Cancel };
 
-/// Drawing surface of the analysis window in a user coordinate system; keeps its drawing like
-/// paper until cleared.
+/// Palette colour number that stands for the surface's foreground colour.
+constexpr int kForeColour = -1;
+/// Line styles of `Canvas::setDrawStyle`.
+constexpr int kSolid = 0;
+constexpr int kDotted = 2;
+
+/// Drawing surface of the analysis window in a user coordinate system. It keeps its drawing like
+/// paper until cleared. Colours are numbers of the 16-colour palette (0 black, 1 blue, 2 green,
+/// 3 cyan, 4 red, 5 magenta, 6 brown, 7 light grey, 8 dark grey, 9 .. 15 their light versions and
+/// white) or kForeColour.
 class Canvas {
 public:
     virtual ~Canvas() = default;
-    /// Sets the user coordinates of the top-left and bottom-right corners.
-    virtual void scale(double x1, double y1, double x2, double y2) = 0;
+    /// User coordinates: (left, top) is the top-left corner of the surface; a negative height
+    /// makes y grow upward. A width or height of 0 is ignored (the previous system stays).
+    virtual void scale(double left, double top, double width, double height) = 0;
+    /// Erases everything; the current position goes to (0, 0).
     virtual void cls() = 0;
-    /// Line from (x1, y1) to (x2, y2) in colour `colour` of the 16-colour palette.
+    /// Line from (x1, y1) to (x2, y2); the current position moves to its end.
     virtual void line(double x1, double y1, double x2, double y2, int colour) = 0;
     /// Line from the current position by (dx, dy).
-    virtual void lineRelative(double dx, double dy, int colour) = 0;
+    void lineRelative(double dx, double dy, int colour)
+    {
+        line(m_currentX, m_currentY, m_currentX + dx, m_currentY + dy, colour);
+    }
+    /// One pixel at (x, y), which becomes the current position.
     virtual void point(double x, double y, int colour) = 0;
+    /// Line width in pixels, 1 or 2.
     virtual void setDrawWidth(int pixels) = 0;
-    /// 0 solid, 1 dash, 2 dot, as the toolkit draws them.
+    /// kSolid or kDotted (dotted applies to width 1 only).
     virtual void setDrawStyle(int style) = 0;
-    virtual void setCurrentPosition(double x, double y) = 0;
-    /// Prints text at the current position; keepLine leaves the position after the text.
+    /// Prints text in the foreground colour with its top-left corner at the current position;
+    /// keepLine leaves the position right after the text, otherwise it moves to the left edge of
+    /// the next text line.
     virtual void print(std::string_view text, bool keepLine) = 0;
+
+    void setCurrentPosition(double x, double y)
+    {
+        m_currentX = x;
+        m_currentY = y;
+    }
+    double currentX() const { return m_currentX; }
+    double currentY() const { return m_currentY; }
+
+protected:
+    double m_currentX = 0;
+    double m_currentY = 0;
 };
 
 /// The one seam to the toolkit.

@@ -25,7 +25,7 @@ struct Korvelf {
     GestureRecord gesture;
     RoiMeans means;
     KorvelfForm form = makeKorvelfForm();
-    VylsfForm vylsf;
+    VylsfForm vylsf = makeVylsfForm();
     Host& host;
     KernelBinding& kernels;
 };

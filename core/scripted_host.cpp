@@ -1,70 +1,6 @@
 #include "scripted_host.h"
 
-#include <sstream>
-
 namespace vantry {
-namespace {
-
-std::string join(std::initializer_list<double> values)
-{
-    std::ostringstream out;
-    for (double v : values) out << ' ' << v;
-    return out.str();
-}
-
-} // namespace
-
-void RecordingCanvas::scale(double x1, double y1, double x2, double y2)
-{
-    calls.push_back("scale" + join({x1, y1, x2, y2}));
-}
-
-void RecordingCanvas::cls()
-{
-    calls.emplace_back("cls");
-    currentX = currentY = 0;
-}
-
-void RecordingCanvas::line(double x1, double y1, double x2, double y2, int colour)
-{
-    calls.push_back("line" + join({x1, y1, x2, y2}) + " c" + std::to_string(colour));
-    currentX = x2;
-    currentY = y2;
-}
-
-void RecordingCanvas::lineRelative(double dx, double dy, int colour)
-{
-    line(currentX, currentY, currentX + dx, currentY + dy, colour);
-}
-
-void RecordingCanvas::point(double x, double y, int colour)
-{
-    calls.push_back("point" + join({x, y}) + " c" + std::to_string(colour));
-    currentX = x;
-    currentY = y;
-}
-
-void RecordingCanvas::setDrawWidth(int pixels)
-{
-    calls.push_back("width " + std::to_string(pixels));
-}
-
-void RecordingCanvas::setDrawStyle(int style)
-{
-    calls.push_back("style " + std::to_string(style));
-}
-
-void RecordingCanvas::setCurrentPosition(double x, double y)
-{
-    currentX = x;
-    currentY = y;
-    calls.push_back("at" + join({x, y}));
-}
-
-void RecordingCanvas::print(std::string_view text, bool keepLine)
-{
-    calls.push_back(std::string(keepLine ? "print; " : "print ") + std::string(text));
-}
 
 std::optional<std::string> ScriptedHost::InputBox(std::string_view prompt, std::string_view deflt)
 {
@@ -72,6 +8,7 @@ std::optional<std::string> ScriptedHost::InputBox(std::string_view prompt, std::
     if (inputAnswers.empty()) return std::nullopt;
     auto answer = inputAnswers.front();
     inputAnswers.pop_front();
+    if (answer == kAcceptDefault) return std::string(deflt);
     return answer;
 }
 

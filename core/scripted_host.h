@@ -3,6 +3,7 @@
 // shows is recorded. Used by the tests and by the headless measurement program.
 
 #include "host.h"
+#include "recording_canvas.h"
 
 #include <deque>
 #include <string>
@@ -10,26 +11,10 @@
 
 namespace vantry {
 
-/// One drawing call on the recorded canvas, as text: "line 0 0 1 1 c4", "print Hello".
-class RecordingCanvas : public Canvas {
-public:
-    void scale(double x1, double y1, double x2, double y2) override;
-    void cls() override;
-    void line(double x1, double y1, double x2, double y2, int colour) override;
-    void lineRelative(double dx, double dy, int colour) override;
-    void point(double x, double y, int colour) override;
-    void setDrawWidth(int pixels) override;
-    void setDrawStyle(int style) override;
-    void setCurrentPosition(double x, double y) override;
-    void print(std::string_view text, bool keepLine) override;
-
-    std::vector<std::string> calls;
-    double currentX = 0;
-    double currentY = 0;
-};
-
 class ScriptedHost : public Host {
 public:
+    /// An answer that takes the prompt's default text.
+    static constexpr const char* kAcceptDefault = "\x01(default)";
     /// Answers for the coming prompts, in order; nullopt answers as a cancel.
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<MsgBoxAnswer> msgBoxAnswers;

@@ -2,7 +2,7 @@
 // library is needed.
 #include "png_writer.h"
 
-#include "dicom_writer.h"
+#include <cstddef>
 
 namespace vantry::samples {
 namespace {
@@ -32,7 +32,7 @@ void chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_
 
 } // namespace
 
-bool writeGreyPng(const std::string& path, int32_t width, int32_t height, const std::vector<uint8_t>& pixels)
+std::vector<uint8_t> greyPng(int32_t width, int32_t height, const std::vector<uint8_t>& pixels)
 {
     std::vector<uint8_t> raw; // each row: filter byte 0, then the pixels
     raw.reserve(static_cast<size_t>(width + 1) * height);
@@ -67,7 +67,7 @@ bool writeGreyPng(const std::string& path, int32_t width, int32_t height, const 
     chunk(png, "IHDR", header);
     chunk(png, "IDAT", z);
     chunk(png, "IEND", {});
-    return writeFile(path, png);
+    return png;
 }
 
 } // namespace vantry::samples

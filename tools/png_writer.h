@@ -1,12 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace vantry::samples {
 
-/// Writes an 8-bit grey image (rows top-down, `width` bytes each) as an uncompressed PNG.
-bool writeGreyPng(const std::string& path, int32_t width, int32_t height, const std::vector<uint8_t>& pixels);
+/// The bytes of an uncompressed PNG of an 8-bit grey image (rows top-down, `width` bytes each).
+std::vector<uint8_t> greyPng(int32_t width, int32_t height, const std::vector<uint8_t>& pixels);
 
 } // namespace vantry::samples

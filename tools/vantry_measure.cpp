@@ -1,22 +1,32 @@
 // vantry-measure: the workspace's handlers on the scripted host, from the command line, so that
 // batch checks print the same numbers the windows show.
+#include "esf.h"
 #include "form_load.h"
 #include "image_opening.h"
+#include "lsf.h"
 #include "magnification.h"
+#include "mtf.h"
+#include "mtf_chart.h"
+#include "output_file.h"
 #include "png_writer.h"
 #include "roi_statistics.h"
+#include "size_controls.h"
+#include "svg_writer.h"
 #include "transforms.h"
+#include "vylsf.h"
 #include "window_controls.h"
 #include "kernel_binding.h"
 #include "korvelf.h"
+#include "numtext.h"
 #include "program_folder.h"
 #include "scripted_host.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +42,8 @@ const char* kUsage =
     "       vantry-measure view FILE --preset NAME [--list PATH] [--pane WxH] [--ww W] [--wl L]\n"
     "                           [--negative] [--fit | --mag M | --p100 X,Y] [--flip K]... [--png OUT]\n"
     "       vantry-measure roi FILE --preset NAME [--list PATH] --roi X,Y,W,H [--back X,Y,W,H]\n"
+    "       vantry-measure mtf FILE --preset NAME [--list PATH] --roi X,Y,W,H [--binw B] [--shift S]\n"
+    "                           [--vfilter 0|1] [--fmax F] [--fint F] [--data-no D] [--svg OUT]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -69,7 +81,37 @@ const char* kUsage =
     "  --back X,Y,W,H   then presses \"ROI\" at the first ROI and \"ROI back\" at this one and prints\n"
     "                   the result boxes: Ave, Aveb, SDb, SNRb, CNR\n"
     "\n"
-    "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used.\n";
+    "mtf      reads FILE as read does, sets the ROI of view 0 to X,Y,W,H across an edge, presses\n"
+    "         Measure and runs \"ESF reprojection\", \"ESF OK\", \"MTF calc.\" and \"Clip MTF\" of the\n"
+    "         analysis window. The longer side of the ROI runs across the edge: a ROI wider than\n"
+    "         high measures along x (label NAME H), any other along y (NAME V). Prints, in order:\n"
+    "           shift S        the tilt the reprojection proposed (samples across the edge per\n"
+    "                          line along it) with 9 significant digits, also when --shift\n"
+    "                          replaced it\n"
+    "           LABEL          the \"MTF calc.\" clipboard: the preset name and \" H\" or \" V\",\n"
+    "           0.000 ...      then the MTF as \"0.000\" at 0, FINT, 2 FINT, ..., one per line:\n"
+    "                          FMAX / FINT rounded, plus 1 values (31 for 3 and 0.1)\n"
+    "           <TAB>LABEL     the \"Clip MTF\" clipboard: a TAB and the label, then one row per\n"
+    "           0.00<TAB>V ... frequency of the same grid: the frequency as \"0.00\", a TAB and the\n"
+    "                          MTF rounded to 3 decimals without a zero before the point (\"1\",\n"
+    "                          \".987\")\n"
+    "         Frequencies are in cycles/mm. Numbers must be wholly decimal numbers in the ranges\n"
+    "         below (the window's own limits); anything else is a usage error. A measurement the\n"
+    "         analysis window refuses exits with 3 and its message.\n"
+    "\n"
+    "  --roi X,Y,W,H    the ROI (required), at least 55 x 21 pixels\n"
+    "  --binw B         ESF bin width in mm, 0.01 to 0.2 as in \"Setting\" (default 0.03)\n"
+    "  --shift S        answers \" Shift = \" with the tilt S instead of the proposed one\n"
+    "  --vfilter 0|1    answers \"V-filter 0..off 1..on = \" (default 0)\n"
+    "  --fmax F         answers \"Freq. max=\", 1 to 5 (default 3)\n"
+    "  --fint F         answers \"Fint=\", 0.01 to 0.3 (default 0.1)\n"
+    "  --data-no D      answers \"Data No.=\" with 1 to 7 (default the prompt's, 1): the curve's\n"
+    "                   colour and legend row on the chart\n"
+    "  --svg OUT        write the final MTF chart (960 x 720 pixels) as an SVG picture\n"
+    "\n"
+    "Files named by --dump, --png and --svg are written only as regular files (new or replaced).\n"
+    "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used, an output\n"
+    "could not be written, or the method refused the measurement (the reason on stderr).\n";
 
 int usageError(const std::string& why)
 {
@@ -94,7 +136,11 @@ struct Options {
 
 /// Options that take a value, and flags.
 const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--to-linear", "--dump", "--pane",
-                                          "--ww", "--wl", "--mag", "--p100", "--flip", "--png", "--roi", "--back"};
+                                          "--ww", "--wl", "--mag", "--p100", "--flip", "--png", "--roi", "--back",
+                                          "--binw", "--shift", "--vfilter", "--fmax", "--fint", "--data-no", "--svg"};
+/// The options of mtf; it refuses the others, which would otherwise pass unnoticed.
+const std::vector<std::string> kMtfOptions = {"--preset", "--list", "--roi", "--binw", "--shift", "--vfilter",
+                                              "--fmax", "--fint", "--data-no", "--svg"};
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
 std::optional<Options> parse(int argc, char** argv, std::string& error)
@@ -187,13 +233,16 @@ int read(const Options& o)
                 *lo, *hi, sum / static_cast<double>(img.pixels.size()));
 
     if (o.has("--dump")) {
-        std::ofstream out(o.value("--dump"), std::ios::binary);
+        std::string bytes;
+        bytes.reserve(img.pixels.size() * 2);
         for (int16_t p : img.pixels) {
             const auto u = static_cast<uint16_t>(p);
-            const char b[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-            out.write(b, 2);
+            bytes += static_cast<char>(u & 0xFF);
+            bytes += static_cast<char>(u >> 8);
         }
-        if (!out) return failure("cannot write " + o.value("--dump"));
+        if (const std::string why = samples::writeOutputFile(o.value("--dump"), bytes); !why.empty()) {
+            return failure("cannot write " + o.value("--dump") + ": " + why);
+        }
     }
     return 0;
 }
@@ -276,8 +325,11 @@ int view(const Options& o)
     }
     std::printf("caption %s\nbmp %d %d\noffset %d %d\npxs %g\n", k.form.Caption.c_str(), k.disp.BMPW, k.disp.BMPH,
                 k.disp.OX[0], k.disp.OY[0], static_cast<double>(k.disp.PXS[0]));
-    if (o.has("--png") && !samples::writeGreyPng(o.value("--png"), paneW, paneH, paneImage(k, s.host))) {
-        return failure("cannot write " + o.value("--png"));
+    if (o.has("--png")) {
+        const std::vector<uint8_t> png = samples::greyPng(paneW, paneH, paneImage(k, s.host));
+        const std::string why = samples::writeOutputFile(
+            o.value("--png"), std::string_view(reinterpret_cast<const char*>(png.data()), png.size()));
+        if (!why.empty()) return failure("cannot write " + o.value("--png") + ": " + why);
     }
     return 0;
 }
@@ -290,6 +342,15 @@ std::optional<RoiRecord> roiOf(const std::string& text)
     const auto in16 = [](int32_t v) { return v >= -32768 && v <= 32767; };
     if (!in16(x) || !in16(y) || w <= 0 || h <= 0 || w > 32767 || h > 32767) return std::nullopt;
     return RoiRecord{static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(w), static_cast<int16_t>(h)};
+}
+
+/// A clipboard text with LF line ends, as the terminal shows it.
+std::string withLf(std::string text)
+{
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.replace(at, 2, "\n");
+    }
+    return text;
 }
 
 int roi(const Options& o)
@@ -309,10 +370,7 @@ int roi(const Options& o)
     k.roi[0] = *signal;
     ROICLC(k);
     if (!s.host.messages.empty()) return failure(s.host.messages.back());
-    std::string clipboard = s.host.clipboardText;
-    for (size_t at = clipboard.find("\r\n"); at != std::string::npos; at = clipboard.find("\r\n", at)) {
-        clipboard.replace(at, 2, "\n");
-    }
+    const std::string clipboard = withLf(s.host.clipboardText);
     std::printf("caption %s\nclipboard\n%s\n", k.form.Caption.c_str(), clipboard.c_str());
     if (background) {
         ROI1SET_Click(k);
@@ -323,6 +381,188 @@ int roi(const Options& o)
         std::printf("Ave %s\nAveb %s\nSDb %s\nSNRb %s\nCNR %s\n", f.AVE1TX[0].Text.c_str(), f.AVE2TX[0].Text.c_str(),
                     f.SDTX[0].Text.c_str(), f.SNRTX[0].Text.c_str(), f.CNRTX[0].Text.c_str());
     }
+    return 0;
+}
+
+
+/// The value of a text that is wholly one decimal number: sign, digits with an optional point,
+/// optional exponent; no blanks, no hexadecimal, no inf or nan.
+std::optional<double> decimalOf(const std::string& text)
+{
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    const double v = std::strtod(text.c_str(), nullptr);
+    if (!std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+/// A message box text as one line of the error output.
+std::string oneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return text;
+}
+
+/// One menu command of the analysis window: the prompts it asks, in order, with their answers,
+/// and the display mode it must leave.
+struct Step {
+    const char* caption;
+    void (*handler)(Vylsf&);
+    std::vector<std::pair<std::string, std::string>> answers;
+    int16_t mode;
+};
+
+/// Runs a step; the reason the method refused it, or an empty text.
+std::string run(Session& s, Vylsf& v, const Step& step)
+{
+    ScriptedHost& host = s.host;
+    const size_t asked = host.prompts.size();
+    host.inputAnswers.clear();
+    for (const auto& answer : step.answers) host.inputAnswers.push_back(answer.second);
+    step.handler(v);
+    if (!host.messages.empty()) return oneLine(host.messages.back());
+    // An answer taken by another prompt would measure with numbers nobody asked for.
+    for (size_t i = 0; i < step.answers.size(); ++i) {
+        const std::string& expected = step.answers[i].first;
+        if (asked + i >= host.prompts.size() || host.prompts[asked + i].prompt != expected) {
+            return std::string("\"") + step.caption + "\" did not ask \"" + expected +
+                   "\" as expected";
+        }
+    }
+    if (host.prompts.size() != asked + step.answers.size()) {
+        return std::string("\"") + step.caption + "\" asked more than expected: \"" +
+               host.prompts.back().prompt + "\"";
+    }
+    if (v.r.DSPMODE != step.mode) {
+        return std::string("\"") + step.caption + "\" left the analysis window in mode " +
+               std::to_string(v.r.DSPMODE) + " instead of " + std::to_string(step.mode);
+    }
+    return {};
+}
+
+/// A number option within [lo, hi], or a usage error text.
+std::optional<double> rangedOption(const Options& o, const std::string& name, double lo, double hi,
+                                   std::string& error)
+{
+    const auto v = decimalOf(o.value(name));
+    if (!v || *v < lo || *v > hi) {
+        error = name + " needs a number from " + plainNumberTrimmed(lo) + " to " +
+                plainNumberTrimmed(hi) + ", not \"" + o.value(name) + "\"";
+        return std::nullopt;
+    }
+    return v;
+}
+
+int mtf(const Options& o)
+{
+    for (const auto& [name, values] : o.values) {
+        if (std::find(kMtfOptions.begin(), kMtfOptions.end(), name) == kMtfOptions.end()) {
+            return usageError("mtf does not take " + name);
+        }
+    }
+    if (!o.has("--roi")) return usageError("mtf needs --roi X,Y,W,H");
+    const auto edgeRoi = roiOf(o.value("--roi"));
+    if (!edgeRoi) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
+    std::string error;
+    std::optional<double> binw;
+    if (o.has("--binw") && !(binw = rangedOption(o, "--binw", 0.01, 0.2, error)))
+        return usageError(error);
+    std::string shiftAnswer = ScriptedHost::kAcceptDefault;
+    if (o.has("--shift")) {
+        const auto shift = decimalOf(o.value("--shift"));
+        if (!shift || !(std::fabs(*shift) <= std::numeric_limits<float>::max())) {
+            return usageError("--shift needs a number of single precision range, not \"" +
+                              o.value("--shift") + "\"");
+        }
+        shiftAnswer = o.value("--shift");
+    }
+    std::string vfilter = "0";
+    if (o.has("--vfilter")) {
+        vfilter = o.value("--vfilter");
+        if (vfilter != "0" && vfilter != "1")
+            return usageError("--vfilter needs 0 or 1, not \"" + vfilter + "\"");
+    }
+    std::string fmax = "3", fint = "0.1";
+    if (o.has("--fmax")) {
+        if (!rangedOption(o, "--fmax", 1, 5, error)) return usageError(error);
+        fmax = o.value("--fmax");
+    }
+    if (o.has("--fint")) {
+        if (!rangedOption(o, "--fint", 0.01, 0.3, error)) return usageError(error);
+        fint = o.value("--fint");
+    }
+    std::string dataNo = ScriptedHost::kAcceptDefault;
+    if (o.has("--data-no")) {
+        dataNo = o.value("--data-no");
+        if (dataNo.size() != 1 || dataNo[0] < '1' || dataNo[0] > '7') {
+            return usageError("--data-no needs one of 1 to 7, not \"" + dataNo + "\"");
+        }
+    }
+    if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
+
+    Session s;
+    if (const int status = openFile(o, s); status != 0) return status;
+    Korvelf& k = s.k;
+    ScriptedHost& host = s.host;
+    Vylsf v{k};
+    Form_Load(v);
+    k.ws.CURSLOT = 0;
+    k.roi[0] = *edgeRoi;
+    MEASUREGO_Click(k);
+    if (!host.analysisWindowShown)
+        return failure("Measure did not open the analysis window: view 0 holds no image");
+    if (binw) v.r.BINW = static_cast<float>(*binw);
+
+    if (std::string why = run(s, v, {"ESF reprojection", DSPESF, {{" Shift = ", shiftAnswer}}, 1});
+        !why.empty()) {
+        return failure(why);
+    }
+    // The tilt offered as the prompt's default text, read as the prompt reads an accepted default.
+    const auto proposed = static_cast<float>(leadingNumber(host.prompts.back().deflt));
+    if (std::string why = run(s, v, {"ESF OK", ESFOK, {{"V-filter 0..off 1..on = ", vfilter}}, 2});
+        !why.empty()) {
+        return failure(why);
+    }
+    const Step calc{
+        "MTF calc.", MTFCLC, {{"Freq. max=", fmax}, {"Fint=", fint}, {"Data No.=", dataNo}}, 3};
+    if (std::string why = run(s, v, calc); !why.empty()) return failure(why);
+    const std::string values = withLf(host.clipboardText);
+    host.clipboardText.clear();
+    if (std::string why =
+            run(s, v, {"Clip MTF", CLIPMTF, {{"No.=", std::to_string(v.r.DATANO)}}, 3});
+        !why.empty()) {
+        return failure(why);
+    }
+    if (host.clipboardText.empty()) return failure("\"Clip MTF\" put nothing on the clipboard");
+    const std::string table = withLf(host.clipboardText);
+
+    if (o.has("--svg")) {
+        if (const std::string why =
+                samples::writeOutputFile(o.value("--svg"), samples::chartSvg(host.canvas.calls));
+            !why.empty()) {
+            return failure("cannot write " + o.value("--svg") + ": " + why);
+        }
+    }
+    std::printf("shift %.9g\n%s%s", static_cast<double>(proposed), values.c_str(), table.c_str());
     return 0;
 }
 
@@ -337,8 +577,21 @@ int main(int argc, char** argv)
     std::string error;
     const auto options = parse(argc, argv, error);
     if (!options) return usageError(error);
-    if (options->command == "read") return read(*options);
-    if (options->command == "view") return view(*options);
-    if (options->command == "roi") return roi(*options);
-    return usageError("unknown command " + options->command);
+    int status = 0;
+    if (options->command == "read") {
+        status = read(*options);
+    } else if (options->command == "view") {
+        status = view(*options);
+    } else if (options->command == "roi") {
+        status = roi(*options);
+    } else if (options->command == "mtf") {
+        status = mtf(*options);
+    } else {
+        return usageError("unknown command " + options->command);
+    }
+    // Output lost to a full disk or a closed pipe is a failure, not a result.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        return failure(std::string("cannot write the output (") + std::strerror(errno) + ")");
+    }
+    return status;
 }

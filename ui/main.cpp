@@ -6,6 +6,7 @@
 #include "program_folder.h"
 #include "qt_host.h"
 #include "timer1.h"
+#include "vylsf.h"
 #include "vylsf_window.h"
 
 #include <QApplication>
@@ -46,9 +47,13 @@ int main(int argc, char** argv)
 
     if (!vantry::Form_Load(korvelf)) return 1;
 
+    vantry::Vylsf vylsf(korvelf);
+    vantry::Form_Load(vylsf);
+
     KorvelfWindow window(korvelf);
-    VylsfWindow analysis(korvelf);
+    VylsfWindow analysis(vylsf, host.canvas());
     host.setDialogParent(&window);
+    host.setAnalysisWindow(&analysis);
     host.setTimerHandler([&] {
         vantry::Timer1_Timer(korvelf);
         window.syncFromModel();
@@ -59,7 +64,14 @@ int main(int argc, char** argv)
     host.setPanePictureSource([&](int view) { return window.pane(view)->shownPicture(); });
     host.setAnalysisWindowHandler([&](bool show) {
         korvelf.vylsf.Visible = show;
-        analysis.setVisible(show);
+        if (!show) {
+            analysis.hide();
+            return;
+        }
+        analysis.syncFromModel();
+        analysis.show();
+        analysis.raise();
+        analysis.activateWindow();
     });
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
 

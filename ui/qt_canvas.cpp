@@ -1,107 +1,271 @@
 #include "qt_canvas.h"
 
-#include <QFontMetrics>
-#include <QPainter>
+#include <QFontMetricsF>
 
-QColor paletteColour(int index)
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr QRgb kBackground = 0xff000000;
+constexpr QRgb kForeground = 0xffffffff;
+
+/// Colour `index` of the 16-colour palette; kForeColour and other negative numbers give the
+/// foreground.
+QRgb paletteRgb(int index)
 {
-    static const QColor colours[16] = {
-        {0, 0, 0},       {0, 0, 128},     {0, 128, 0},     {0, 128, 128},
-        {128, 0, 0},     {128, 0, 128},   {128, 128, 0},   {192, 192, 192},
-        {128, 128, 128}, {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
-        {255, 0, 0},     {255, 0, 255},   {255, 255, 0},   {255, 255, 255}};
-    return colours[index & 15];
+    static const QRgb colours[16] = {
+        qRgb(0, 0, 0),       qRgb(0, 0, 128),   qRgb(0, 128, 0),   qRgb(0, 128, 128),
+        qRgb(128, 0, 0),     qRgb(128, 0, 128), qRgb(128, 128, 0), qRgb(192, 192, 192),
+        qRgb(128, 128, 128), qRgb(0, 0, 255),   qRgb(0, 255, 0),   qRgb(0, 255, 255),
+        qRgb(255, 0, 0),     qRgb(255, 0, 255), qRgb(255, 255, 0), qRgb(255, 255, 255)};
+    return index < 0 ? kForeground : colours[index & 15];
 }
 
-QtCanvas::QtCanvas(QSize size) : m_image(size, QImage::Format_RGB32)
+/// Clips the segment to the rectangle [lo, hi] on both axes (Liang-Barsky); false when nothing
+/// of it lies inside, or when its ends are too far apart for a double. Keeps far-off user
+/// coordinates away from the rasteriser.
+bool clipSegment(double& x1, double& y1, double& x2, double& y2, QPointF lo, QPointF hi)
 {
-    m_image.fill(Qt::white);
+    const double dx = x2 - x1;
+    const double dy = y2 - y1;
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
+    double t0 = 0;
+    double t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - lo.x(), hi.x() - x1, y1 - lo.y(), hi.y() - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+        if (t0 > t1) return false;
+    }
+    const double sx = x1;
+    const double sy = y1;
+    x1 = sx + t0 * dx;
+    y1 = sy + t0 * dy;
+    x2 = sx + t1 * dx;
+    y2 = sy + t1 * dy;
+    return true;
 }
 
-void QtCanvas::resize(QSize size)
+int nearestPixel(double v)
 {
-    QImage bigger(size, QImage::Format_RGB32);
-    bigger.fill(Qt::white);
-    QPainter(&bigger).drawImage(0, 0, m_image);
-    m_image = bigger;
+    return static_cast<int>(std::floor(v + 0.5));
+}
+
+} // namespace
+
+QtCanvas::QtCanvas(QSize surface)
+    : m_image(surface.expandedTo(QSize(1, 1)), QImage::Format_RGB32),
+      m_surface(surface.expandedTo(QSize(1, 1)))
+{
+    m_image.fill(kBackground);
+    m_width = m_surface.width();
+    m_height = m_surface.height();
+    m_font = QFont("DejaVu Sans Mono");
+    m_font.setStyleHint(QFont::TypeWriter);
+    m_font.setFixedPitch(true);
+    m_font.setPixelSize(12);
+    m_lineHeight = QFontMetricsF(m_font).lineSpacing();
+}
+
+void QtCanvas::changed()
+{
+    if (m_dirty) return;
+    m_dirty = true;
+    if (m_onChange) m_onChange();
+}
+
+QRgb* QtCanvas::pixels()
+{
+    if (m_bits == nullptr) {
+        // bits() detaches a copy handed out earlier, so the drawing never reaches it.
+        m_bits = reinterpret_cast<QRgb*>(m_image.bits());
+        m_stride = m_image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    }
+    return m_bits;
+}
+
+QPainter& QtCanvas::painter()
+{
+    if (!m_painter.isActive()) {
+        pixels();
+        m_painter.begin(&m_image);
+        m_painter.setFont(m_font);
+        m_penValid = false;
+    }
+    return m_painter;
+}
+
+void QtCanvas::endDrawing()
+{
+    if (m_painter.isActive()) m_painter.end();
+    m_bits = nullptr;
+}
+
+void QtCanvas::usePen(QRgb colour)
+{
+    if (m_penValid && m_penColour == colour) return;
+    QPen pen{QColor::fromRgb(colour)};
+    pen.setWidth(m_drawWidth);
+    // A dotted line of two pixels' width is drawn solid.
+    pen.setStyle(m_drawStyle == vantry::kDotted && m_drawWidth == 1 ? Qt::DotLine : Qt::SolidLine);
+    // Solid lines end on their last pixel; the round ends of wide lines join like brush strokes.
+    pen.setCapStyle(m_drawWidth > 1                ? Qt::RoundCap
+                    : pen.style() == Qt::SolidLine ? Qt::SquareCap
+                                                   : Qt::FlatCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    m_painter.setPen(pen);
+    m_penColour = colour;
+    m_penValid = true;
+}
+
+const QImage& QtCanvas::image()
+{
+    endDrawing();
+    m_dirty = false;
+    return m_image;
+}
+
+QImage QtCanvas::shownImage()
+{
+    return image().copy(QRect(QPoint(0, 0), m_surface));
+}
+
+void QtCanvas::resize(QSize surface)
+{
+    surface = surface.expandedTo(QSize(1, 1));
+    if (surface == m_surface) return;
+    endDrawing();
+    const QSize grown = m_image.size().expandedTo(surface);
+    if (grown != m_image.size()) {
+        QImage bigger(grown, QImage::Format_RGB32);
+        bigger.fill(kBackground);
+        const qsizetype rowBytes = m_image.bytesPerLine();
+        for (int y = 0; y < m_image.height(); ++y) {
+            std::copy_n(m_image.constScanLine(y), rowBytes, bigger.scanLine(y));
+        }
+        m_image = std::move(bigger);
+    }
+    m_surface = surface;
+    if (!m_userScale) {
+        m_width = m_surface.width();
+        m_height = m_surface.height();
+    }
+    changed();
 }
 
 QPointF QtCanvas::toPixels(double x, double y) const
 {
-    const double px = (x - m_x1) / (m_x2 - m_x1) * m_image.width();
-    const double py = (y - m_y1) / (m_y2 - m_y1) * m_image.height();
-    return {px, py};
+    // Dividing first keeps huge coordinates finite.
+    return {(x - m_left) / m_width * m_surface.width(),
+            (y - m_top) / m_height * m_surface.height()};
 }
 
-void QtCanvas::scale(double x1, double y1, double x2, double y2)
+QPointF QtCanvas::toUser(QPointF pixel) const
 {
-    if (x1 == x2 || y1 == y2) return; // a degenerate scale would divide by zero
-    m_x1 = x1;
-    m_y1 = y1;
-    m_x2 = x2;
-    m_y2 = y2;
+    return {m_left + pixel.x() * m_width / m_surface.width(),
+            m_top + pixel.y() * m_height / m_surface.height()};
+}
+
+void QtCanvas::scale(double left, double top, double width, double height)
+{
+    if (width == 0 || height == 0) return;
+    if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) ||
+        !std::isfinite(height))
+        return;
+    m_left = left;
+    m_top = top;
+    m_width = width;
+    m_height = height;
+    m_userScale = true;
 }
 
 void QtCanvas::cls()
 {
-    m_image.fill(Qt::white);
-    m_currentX = m_currentY = 0;
+    endDrawing();
+    m_image.fill(kBackground);
+    setCurrentPosition(0, 0);
+    changed();
 }
 
 void QtCanvas::line(double x1, double y1, double x2, double y2, int colour)
 {
-    QPainter p(&m_image);
-    QPen pen(paletteColour(colour), m_width);
-    pen.setStyle(m_style == 1 ? Qt::DashLine : m_style == 2 ? Qt::DotLine : Qt::SolidLine);
-    p.setPen(pen);
-    p.drawLine(toPixels(x1, y1), toPixels(x2, y2));
-    m_currentX = x2;
-    m_currentY = y2;
-}
-
-void QtCanvas::lineRelative(double dx, double dy, int colour)
-{
-    line(m_currentX, m_currentY, m_currentX + dx, m_currentY + dy, colour);
+    setCurrentPosition(x2, y2);
+    const QPointF a = toPixels(x1, y1);
+    const QPointF b = toPixels(x2, y2);
+    double ax = a.x(), ay = a.y(), bx = b.x(), by = b.y();
+    if (!std::isfinite(ax) || !std::isfinite(ay) || !std::isfinite(bx) || !std::isfinite(by))
+        return;
+    const QPointF lo(-4, -4);
+    const QPointF hi(m_image.width() + 4, m_image.height() + 4);
+    if (!clipSegment(ax, ay, bx, by, lo, hi)) return;
+    QPainter& p = painter();
+    usePen(paletteRgb(colour));
+    p.drawLine(QPoint(nearestPixel(ax), nearestPixel(ay)),
+               QPoint(nearestPixel(bx), nearestPixel(by)));
+    changed();
 }
 
 void QtCanvas::point(double x, double y, int colour)
 {
-    QPainter p(&m_image);
-    p.setPen(QPen(paletteColour(colour), m_width));
-    p.drawPoint(toPixels(x, y));
-    m_currentX = x;
-    m_currentY = y;
+    setCurrentPosition(x, y);
+    const QPointF at = toPixels(x, y);
+    if (!(at.x() > -4 && at.x() < m_image.width() + 4 && at.y() > -4 &&
+          at.y() < m_image.height() + 4))
+        return; // also every NaN
+    const int x0 = nearestPixel(at.x());
+    const int y0 = nearestPixel(at.y());
+    const int left = std::max(x0, 0);
+    const int right = std::min(x0 + m_drawWidth, m_image.width());
+    const int top = std::max(y0, 0);
+    const int bottom = std::min(y0 + m_drawWidth, m_image.height());
+    if (left >= right || top >= bottom) return;
+    QRgb* bits = pixels();
+    const QRgb rgb = paletteRgb(colour);
+    for (int row = top; row < bottom; ++row) {
+        std::fill(bits + row * m_stride + left, bits + row * m_stride + right, rgb);
+    }
+    changed();
 }
 
 void QtCanvas::setDrawWidth(int pixels)
 {
-    m_width = pixels < 1 ? 1 : pixels;
+    const int width = std::clamp(pixels, 1, 2);
+    if (width != m_drawWidth) m_penValid = false;
+    m_drawWidth = width;
 }
 
 void QtCanvas::setDrawStyle(int style)
 {
-    m_style = style;
-}
-
-void QtCanvas::setCurrentPosition(double x, double y)
-{
-    m_currentX = x;
-    m_currentY = y;
+    if (style != m_drawStyle) m_penValid = false;
+    m_drawStyle = style;
 }
 
 void QtCanvas::print(std::string_view text, bool keepLine)
 {
-    QPainter p(&m_image);
-    p.setPen(Qt::black);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QPointF at = toPixels(m_currentX, m_currentY);
-    const QFontMetrics metrics(p.font());
-    p.drawText(at + QPointF(0, metrics.ascent()), s);
-    const double unitsPerPixelX = (m_x2 - m_x1) / m_image.width();
-    const double unitsPerPixelY = (m_y2 - m_y1) / m_image.height();
+    const QFontMetricsF metrics(m_font);
+    const QPointF at = toPixels(currentX(), currentY());
+    if (!s.isEmpty() && std::isfinite(at.x()) && std::isfinite(at.y()) && std::abs(at.x()) < 1e6 &&
+        std::abs(at.y()) < 1e6) {
+        QPainter& p = painter();
+        usePen(kForeground);
+        p.drawText(at + QPointF(0, metrics.ascent()), s);
+        changed();
+    }
     if (keepLine) {
-        m_currentX += metrics.horizontalAdvance(s) * unitsPerPixelX;
+        setCurrentPosition(currentX() + metrics.horizontalAdvance(s) * m_width / m_surface.width(),
+                           currentY());
     } else {
-        m_currentY += metrics.height() * unitsPerPixelY;
+        setCurrentPosition(m_left, currentY() + m_lineHeight * m_height / m_surface.height());
     }
 }

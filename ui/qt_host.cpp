@@ -1,5 +1,7 @@
 #include "qt_host.h"
 
+#include "vylsf_window.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
@@ -39,24 +41,37 @@ QtHost::QtHost()
     });
 }
 
+void QtHost::setAnalysisWindow(VylsfWindow* window)
+{
+    m_analysis = window;
+}
+
+QWidget* QtHost::dialogParent() const
+{
+    if (m_analysis != nullptr && m_analysis->runningHandler()) return m_analysis;
+    return m_parent;
+}
+
 std::optional<std::string> QtHost::InputBox(std::string_view prompt, std::string_view deflt)
 {
     bool ok = false;
-    const QString answer = QInputDialog::getText(m_parent, QApplication::applicationDisplayName(),
-                                                 qs(prompt), QLineEdit::Normal, qs(deflt), &ok);
+    const QString answer =
+        QInputDialog::getText(dialogParent(), QApplication::applicationDisplayName(), qs(prompt),
+                              QLineEdit::Normal, qs(deflt), &ok);
     if (!ok) return std::nullopt;
     return answer.toStdString();
 }
 
 void QtHost::MsgBox(std::string_view text)
 {
-    QMessageBox::information(m_parent, QApplication::applicationDisplayName(), qs(text));
+    QMessageBox::information(dialogParent(), QApplication::applicationDisplayName(), qs(text));
 }
 
 vantry::MsgBoxAnswer QtHost::MsgBoxYesNoCancel(std::string_view text)
 {
-    const auto answer = QMessageBox::question(m_parent, QApplication::applicationDisplayName(), qs(text),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const auto answer =
+        QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), qs(text),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes) return vantry::MsgBoxAnswer::Yes;
     if (answer == QMessageBox::No) return vantry::MsgBoxAnswer::No;
     return vantry::MsgBoxAnswer::Cancel;
@@ -81,7 +96,8 @@ void QtHost::copyPaneToClipboard(int view)
 
 std::optional<std::string> QtHost::openFileDialog(std::string_view filter)
 {
-    const QString file = QFileDialog::getOpenFileName(m_parent, QString(), QString(), qtFilterList(filter));
+    const QString file =
+        QFileDialog::getOpenFileName(dialogParent(), QString(), QString(), qtFilterList(filter));
     if (file.isEmpty()) return std::nullopt;
     return file.toStdString();
 }
@@ -93,6 +109,8 @@ void QtHost::blitPane(int view, const vantry::PaneBitmap& bitmap)
 
 void QtHost::DoEvents()
 {
+    // Runs posted events too, among them the repaint the analysis chart asks for while a long
+    // drawing changes it.
     QApplication::processEvents();
 }
 

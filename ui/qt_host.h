@@ -5,11 +5,13 @@
 #include "qt_canvas.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
 
 class QWidget;
+class VylsfWindow;
 
 class QtHost : public QObject, public vantry::Host {
     Q_OBJECT
@@ -18,6 +20,8 @@ public:
 
     /// Parent of the dialogs and message boxes.
     void setDialogParent(QWidget* parent) { m_parent = parent; }
+    /// While a handler of this window runs, its dialogs and message boxes open over it.
+    void setAnalysisWindow(VylsfWindow* window);
     /// Called when the one-shot timer fires.
     void setTimerHandler(std::function<void()> handler) { m_timerHandler = std::move(handler); }
     /// Called with the view and bitmap of every blit.
@@ -46,9 +50,14 @@ public:
     void showAnalysisWindow() override;
     void closeAnalysisWindow() override;
     vantry::Canvas& analysisCanvas() override;
+    /// The analysis canvas, which the analysis window shows.
+    QtCanvas& canvas() { return m_canvas; }
 
 private:
+    QWidget* dialogParent() const;
+
     QWidget* m_parent = nullptr;
+    QPointer<VylsfWindow> m_analysis;
     QTimer m_timer;
     QtCanvas m_canvas;
     std::function<void()> m_timerHandler;

@@ -1,15 +1,83 @@
 #pragma once
-// The analysis window; its menus and charts arrive with the analysis.
+// The analysis window: the menus of its form model over a chart that shows the analysis canvas,
+// with the arrow buttons and check boxes lying on the chart.
 
-#include "korvelf.h"
+#include "vylsf.h"
 
-#include <QWidget>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTimer>
 
-class VylsfWindow : public QWidget {
+#include <functional>
+#include <map>
+#include <string>
+
+class QAction;
+class QtCanvas;
+
+/// Shows the analysis canvas and reports mouse presses in surface pixels.
+class ChartView : public QWidget {
     Q_OBJECT
 public:
-    explicit VylsfWindow(vantry::Korvelf& k);
+    ChartView(QtCanvas& canvas, QWidget* parent);
+
+    /// Schedules a repaint for a change of the drawing: at once, or, while a long drawing keeps
+    /// changing it, one repaint per kRepaintIntervalMs.
+    void canvasChanged();
+    static constexpr int kRepaintIntervalMs = 40;
+
+signals:
+    /// Button codes 1 left, 2 right, 4 middle; shift 1 Shift, 2 Ctrl, 4 Alt.
+    void pressed(int button, int shift, QPointF pixel);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    vantry::Korvelf& m_korvelf;
+    QtCanvas& m_canvas;
+    QTimer m_deferred;
+    QElapsedTimer m_sincePaint;
+};
+
+class VylsfWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    /// A window on the analysis context `v` showing `canvas`, which must be the canvas the
+    /// context draws on (its host's analysisCanvas()).
+    VylsfWindow(vantry::Vylsf& v, QtCanvas& canvas);
+    ~VylsfWindow() override;
+
+    /// Shows the form model: caption, controls' geometry, visibility and check states, menus.
+    void syncFromModel();
+    ChartView* chart() const { return m_chart; }
+    /// The widget of control `name` (element `index` of a control array), or nullptr.
+    QWidget* controlWidget(const std::string& name, int index = -1) const;
+    /// The action of the menu item or item-less top-level menu `name`, or nullptr.
+    QAction* menuAction(const std::string& name) const;
+    /// Puts the shown chart on the clipboard as a picture.
+    void copyChart();
+    /// Writes the shown chart as a PNG file; a failure is told in a message box. Returns success.
+    bool saveChart(const QString& file);
+    /// True while a handler of the core runs for this window (it may be yielding).
+    bool runningHandler() const { return m_busy; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void createControls();
+    /// Runs a handler of the core, then shows what it changed. Input that arrives while a
+    /// handler yields to the event loop is ignored, so no handler runs inside another.
+    void run(const std::function<void()>& handler);
+    void askAndSaveChart();
+
+    vantry::Vylsf& m_vylsf;
+    QtCanvas& m_canvas;
+    ChartView* m_chart = nullptr;
+    std::map<vantry::Control*, QWidget*> m_widgets;
+    std::map<std::string, QAction*> m_menuActions;
+    bool m_busy = false;
 };

@@ -113,9 +113,46 @@ class Roi(unittest.TestCase):
             self.assertEqual(run("roi", sample, "--preset", "SAMPLE-FLAT-RAW", "--roi", bad).returncode, 2, bad)
 
 
+class OutputFiles(unittest.TestCase):
+    def test_only_regular_files_are_written_and_failures_say_why(self):
+        flat = os.path.join(BIN, "sample_flat.raw")
+        with tempfile.TemporaryDirectory() as tmp:
+            folder = run("read", flat, "--preset", "SAMPLE-FLAT-RAW", "--dump", tmp)
+            self.assertEqual(folder.returncode, 3)
+            self.assertIn("it is a folder", folder.stderr)
+            fifo = os.path.join(tmp, "fifo")
+            os.mkfifo(fifo)
+            # Opened plainly for writing, a FIFO without a reader would hang the program.
+            piped = subprocess.run([MEASURE, "view", flat, "--preset", "SAMPLE-FLAT-RAW", "--png", fifo],
+                                   capture_output=True, text=True, timeout=60)
+            self.assertEqual(piped.returncode, 3)
+            self.assertIn("not a regular file", piped.stderr)
+            denied = run("view", flat, "--preset", "SAMPLE-FLAT-RAW", "--png", os.path.join(tmp, "no", "x.png"))
+            self.assertEqual(denied.returncode, 3)
+            self.assertIn("(No such file or directory)", denied.stderr)
+
+    def test_an_existing_file_is_replaced_whole(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            png = os.path.join(tmp, "pane.png")
+            with open(png, "wb") as f:
+                f.write(b"x" * 1000000)
+            result = run("view", os.path.join(BIN, "sample_flat.raw"), "--preset", "SAMPLE-FLAT-RAW",
+                         "--pane", "30x20", "--png", png)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            data = open(png, "rb").read()
+            self.assertEqual(data[-8:-4], b"IEND", "nothing of the older file is left after the PNG")
+
+    def test_lost_standard_output_exits_3(self):
+        with open("/dev/full", "w") as full:
+            result = subprocess.run([MEASURE, "read", os.path.join(BIN, "sample_flat.raw"), "--preset",
+                                     "SAMPLE-FLAT-RAW"], stdout=full, stderr=subprocess.PIPE, text=True)
+        self.assertEqual(result.returncode, 3)
+        self.assertIn("cannot write the output", result.stderr)
+
+
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (Read, View, Roi):
+    for case in (Read, View, Roi, OutputFiles):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)

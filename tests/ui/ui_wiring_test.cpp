@@ -7,6 +7,8 @@
 #include "scripted_host.h"
 #include "image_opening.h"
 #include "picture_pane.h"
+#include "qt_canvas.h"
+#include "vylsf.h"
 #include "vylsf_window.h"
 
 #include <QApplication>
@@ -176,7 +178,9 @@ TEST_F(UiWiring, DroppingASampleOnTheRightPaneShowsItThere)
 
 TEST_F(UiWiring, AnalysisWindowOpensAsItsOwnWindow)
 {
-    VylsfWindow analysis(k);
+    QtCanvas canvas;
+    Vylsf vylsf(k);
+    VylsfWindow analysis(vylsf, canvas);
     analysis.show();
     QApplication::processEvents();
     EXPECT_TRUE(analysis.isWindow());
@@ -190,6 +194,7 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("Vantry"); // as the program names itself
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

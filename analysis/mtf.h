@@ -1,0 +1,19 @@
+#pragma once
+// The MTF: the modulus of the LSF's Fourier transform at the requested frequencies.
+
+#include "vylsf.h"
+
+#include <vector>
+
+namespace vantry {
+
+/// Menu "MTF calc." (DSPMODE 2 only): asks the frequency range and the data number, stores the
+/// curve, puts its values on the clipboard and draws the MTF chart; DSPMODE 3.
+void MTFCLC(Vylsf& v);
+
+/// |sum over k of lsf[k] exp(-i pi2 f k binw)| for f = n fint, n = 0 .. npts - 1: the direct
+/// transform of the LSF samples lsf[0 .. count-1] (bin width binw mm) at npts frequencies.
+std::vector<double> lsfTransformModulus(const float* lsf, int32_t count, float pi2, float binw,
+                                        float fint, int32_t npts);
+
+} // namespace vantry

@@ -1,0 +1,149 @@
+#include "mtf_chart.h"
+
+#include "axdraw.h"
+#include "numtext.h"
+#include "prompts.h"
+#include "spline.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantry {
+namespace {
+
+constexpr size_t kMaxSelection = 8;
+/// A table this long is no longer one a spreadsheet or a reader can use.
+constexpr int32_t kMaxTableRows = 100000;
+
+std::vector<std::string_view> split(std::string_view text, char at)
+{
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const size_t cut = text.find(at);
+        parts.push_back(text.substr(0, cut));
+        if (cut == std::string_view::npos) return parts;
+        text.remove_prefix(cut + 1);
+    }
+}
+
+/// The curve index a typed number names: number - 1, rounded; -1 for a number beyond 32 bits.
+int32_t indexOf(std::string_view part)
+{
+    return nearestInt(leadingNumber(part) - 1, -1);
+}
+
+/// The stored curve indexes of a selection: entries outside the store are left out.
+std::vector<int32_t> storedCurves(const std::vector<int32_t>& selection)
+{
+    std::vector<int32_t> curves;
+    for (const int32_t c : selection) {
+        if (c >= 0 && c < kCurveSlots) curves.push_back(c);
+    }
+    return curves;
+}
+
+} // namespace
+
+std::vector<int32_t> SELPARSE(std::string_view text)
+{
+    std::vector<int32_t> list;
+    const auto commas = split(text, ',');
+    if (commas.size() >= 2) {
+        for (size_t i = 0; i < commas.size() && i < kMaxSelection; ++i) list.push_back(indexOf(commas[i]));
+        return list;
+    }
+    const auto dashes = split(text, '-');
+    if (dashes.size() < 2) return {indexOf(text)};
+    const int32_t lo = std::max(indexOf(dashes[0]), 0);
+    const int32_t hi = std::max(indexOf(dashes[1]), 0);
+    if (lo >= hi) return {lo};
+    for (int32_t c = lo; c <= hi && list.size() < kMaxSelection; ++c) list.push_back(c);
+    return list;
+}
+
+void MTFDSP(Vylsf& v, int ask)
+{
+    VylsfRecord& r = v.r;
+    VylsfForm& form = v.form();
+    form.CENADJ[0].Visible = form.CENADJ[1].Visible = false;
+    form.FINESTP.Visible = form.LOGLSFCK.Visible = false;
+    form.CENADJ[2].Visible = form.CENADJ[3].Visible = true;
+
+    std::vector<int32_t> list;
+    if (ask == 0) {
+        for (int32_t c = 0; c < r.DATANO; ++c) list.push_back(c);
+    } else {
+        const auto answer = v.host().InputBox("Selection (ex. 1 or 2-4 or 2,4,5) = ", "1");
+        list = SELPARSE(answer.value_or(""));
+    }
+    list = storedCurves(list);
+    r.NEXTNO = static_cast<int16_t>(list.size() + 1);
+    if (r.NEXTNO == 8) r.NEXTNO = 7;
+
+    if (r.YMAX > 2) r.YMAX = 2;
+    r.XMAX = r.FMAX;
+    const double xmax = r.XMAX, ymax = r.YMAX;
+    Canvas& c = v.canvas();
+    c.scale(-0.15 * xmax, 1.3 * ymax, 1.2 * xmax, -1.5 * ymax);
+    c.cls();
+    AXDRAW(v, 0);
+    for (const int32_t curve : list) {
+        c.setDrawWidth(2);
+        const int32_t npts = r.MTFNUM[curve];
+        if (npts > 3) {
+            loadWorkingCurve(v.curve, r.MTFFRQ[curve].data(), r.MTFVAL[curve].data(), npts);
+            const int colour = r.COLTAB[curve];
+            for (float f = 0; f <= r.FMAX; f += 0.01f) {
+                const float y = splineAt(v.curve, f);
+                if (f == 0) c.point(0, y, kForeColour);
+                c.line(c.currentX(), c.currentY(), f, y, colour);
+            }
+            c.line(0.65 * xmax, 0.95 * ymax - 0.08 * ymax * curve, 0.7 * xmax,
+                   0.95 * ymax - 0.08 * ymax * curve, colour);
+            c.setCurrentPosition(c.currentX(), c.currentY() + 0.03);
+            c.print("  " + r.DATALBL[curve], false);
+        }
+        c.setDrawWidth(1);
+    }
+}
+
+void COMPMTF(Vylsf& v)
+{
+    v.r.DSPMODE = 3;
+    v.r.YMAX = 1.0f;
+    MTFDSP(v, 1);
+}
+
+void CLIPMTF(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    Host& host = v.host();
+    const auto typed = askNumberOrCancel(host, "No.=", plainNumber(static_cast<double>(r.DATANO)));
+    if (!typed) return;
+    const int32_t d = nearestInt(*typed, 0);
+    if (d < 1 || d > kCurveSlots) {
+        host.MsgBox("No." + plainNumberTrimmed(*typed) + " is not a data number: choose one of 1 to 7.");
+        return;
+    }
+    const size_t slot = static_cast<size_t>(d - 1);
+    if (r.MTFNUM[slot] < 4) {
+        host.MsgBox("no data!");
+        return;
+    }
+    const int32_t rows = nearestInt(r.FMAX / r.FINT + 1, -1);
+    if (!(r.FINT > 0) || rows < 1 || rows > kMaxTableRows) {
+        host.MsgBox("Freq interval" + plainNumber(r.FINT) +
+                    " does not make a table up to Freq max: set it in \"Setting\".");
+        return;
+    }
+    std::string text = "\t" + r.DATALBL[slot] + "\r\n";
+    loadWorkingCurve(v.curve, r.MTFFRQ[slot].data(), r.MTFVAL[slot].data(), r.MTFNUM[slot]);
+    for (int32_t k = 0; k < rows; ++k) {
+        const float f = static_cast<float>(k) * r.FINT;
+        const auto y = static_cast<float>(leadingNumber(fixed3(splineAt(v.curve, f))));
+        text += fixed2(f) + "\t" + plainTrimmed(y) + "\r\n";
+    }
+    host.setClipboardText(text);
+}
+
+} // namespace vantry

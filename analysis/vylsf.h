@@ -1,0 +1,97 @@
+#pragma once
+// The analysis window's context: its state record, the working curve of the spline, and the
+// workspace it measures. Each test builds a fresh one.
+
+#include "korvelf.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantry {
+
+/// Data numbers 1..7 are usable; the store has room for 8 curves of 512 points.
+constexpr int kCurveSlots = 8;
+constexpr int kCurvePoints = 512;
+constexpr int kColours = 16;
+
+/// The analysis window's state record: settings, what is on display, the MTF curve store and the
+/// ESF / LSF working arrays. Frequencies in cycles/mm, widths in mm.
+struct VylsfRecord {
+    int16_t DSPMODE = 0; ///< 0 nothing, 1 ESF reprojection, 2 LSF, 3 MTF chart, 4 NNPS chart
+    float FMAX = 3.0f;   ///< MTF "Freq max"
+    float FINT = 0.1f;   ///< MTF "Freq interval"
+    float NFMAX = 3.0f;  ///< NPS "Freq max"
+    float NFINT = 0.1f;  ///< NPS "Freq interval"
+    float BINW = 0.03f;  ///< ESF bin width
+    float ESFWID = 20;   ///< horizontal span of the ESF display, in samples
+    float LSFWID = 10;   ///< horizontal span of the LSF display
+    float LSFYSC = 1.0f; ///< vertical scale of the LSF display, 0.025 .. 2
+    float XMAX = 0;      ///< frequency at the right end of the chart's axis
+    float YMAX = 0;      ///< y range of the MTF chart (at most 2), 4 decades on the NNPS chart
+    float LOGBASE = -8;  ///< lowest decade of the NNPS chart
+    std::string XMAXLBL, YMAXLBL; ///< axis end labels of the MTF chart
+    std::string EDGEDIR;          ///< " H" or " V": direction of the edge profile
+    std::string CURVELBL;         ///< label of the last computed MTF curve
+    int16_t DATANO = 0;           ///< data number (1..7) of the curve stored last
+    int16_t NEXTNO = 1;           ///< default of the next "Data No.=" prompt
+    /// Palette colour of each data number d, at d - 1.
+    std::array<int16_t, kColours> COLTAB{10, 11, 12, 13, 14, 15, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0};
+    std::array<std::string, kColours> DATALBL; ///< curve label per data number, at d - 1
+    std::array<int16_t, kCurveSlots> MTFNUM{}; ///< points of each stored MTF curve
+    std::array<std::array<float, kCurvePoints>, kCurveSlots> MTFFRQ{}, MTFVAL{};
+    int16_t VFON = 0; ///< last answer to the V-filter prompt
+
+    // The edge, from "ESF reprojection"
+    int16_t NSAMP = 0; ///< L: samples across the edge (the longer side of the ROI)
+    int16_t NLINE = 0; ///< N: lines along the edge
+    /// L x N ROI pixels, r across the edge fastest: ESFRAW[r + L c]; ESFIMG rises with r.
+    std::vector<int16_t> ESFRAW, ESFIMG;
+    int16_t EDGER0 = 0;    ///< edge centre on the middle band
+    int16_t EDGEC0 = 0;    ///< middle line, nint(N / 2)
+    float EDGESLOPE = 0;   ///< tilt in samples of r per line of c
+    float ESFMAXV = 0;     ///< largest value on the middle line
+    int32_t NBIN = 0;      ///< M: bins run from -M to M
+    std::vector<float> BINSUM;   ///< bin k at k + M
+    std::vector<int32_t> BINCNT; ///< bin k at k + M
+
+    // The LSF, from "ESF OK"
+    std::vector<float> ESFBIN; ///< mean per bin, k at k + M
+    std::vector<float> LSF;    ///< LSF sample k at k + M, peak 1
+    int32_t NLSF = 0;          ///< the LSF is used for k = -NLSF .. NLSF
+    float LSFCTR = 0;          ///< LSF centre in bins
+
+    /// Real and imaginary work arrays of the transforms.
+    std::vector<float> FFTRE = std::vector<float>(kTrigEntries);
+    std::vector<float> FFTIM = std::vector<float>(kTrigEntries);
+};
+
+/// The working curve of the spline, shared by every chart and table (one caller at a time).
+constexpr int kWorkingPoints = kCurvePoints;
+struct WorkingCurve {
+    int32_t NPTS = 0;
+    std::array<float, kWorkingPoints> CURVEX{}; ///< strictly increasing
+    std::array<float, kWorkingPoints> CURVEY{};
+    std::array<std::array<float, 4>, kWorkingPoints> SPLCOEF{}; ///< a, b, c, d of interval i
+};
+
+/// The analysis window's context. The form model lives in the workspace's context, which shows
+/// and hides the window.
+struct Vylsf {
+    explicit Vylsf(Korvelf& workspace) : k(workspace) {}
+
+    Korvelf& k;
+    VylsfRecord r;
+    WorkingCurve curve;
+
+    VylsfForm& form() { return k.vylsf; }
+    Canvas& canvas() { return k.host.analysisCanvas(); }
+    Host& host() { return k.host; }
+};
+
+/// Window creation: start values, buttons and check boxes hidden, the caption "Vantry ver." and
+/// the version.
+void Form_Load(Vylsf& v);
+
+} // namespace vantry

@@ -1,0 +1,68 @@
+#include "window_events.h"
+
+#include "axdraw.h"
+#include "esf.h"
+#include "lsf.h"
+#include "mtf_chart.h"
+#include "numtext.h"
+
+#include <cmath>
+
+namespace vantry {
+
+void CLRSCREEN(Vylsf& v)
+{
+    v.canvas().cls();
+}
+
+void CENADJ_Click(Vylsf& v, int index)
+{
+    VylsfRecord& r = v.r;
+    switch (r.DSPMODE) {
+    case 1: {
+        const float step = v.form().FINESTP.Value == 1 ? 0.001f : 0.004f;
+        if (index == 0) r.EDGESLOPE -= step;
+        if (index == 1) r.EDGESLOPE += step;
+        CESFDSP(v);
+        break;
+    }
+    case 2:
+        // The limits are applied in this order whatever the button.
+        if (index == 0) r.LSFWID /= 2;
+        if (r.LSFWID < 2) r.LSFWID = 2;
+        if (index == 1) r.LSFWID *= 2;
+        if (r.LSFWID > static_cast<float>(r.NLSF) * r.BINW) r.LSFWID = static_cast<float>(r.NLSF) * r.BINW;
+        if (index == 2) r.LSFYSC /= 2;
+        if (r.LSFYSC < 0.025f) r.LSFYSC = 0.025f;
+        if (index == 3) r.LSFYSC *= 2;
+        if (r.LSFYSC > 2) r.LSFYSC = 2;
+        LSFDSP(v);
+        break;
+    case 3:
+        if (index == 2) r.YMAX -= 0.1f;
+        if (index == 3) r.YMAX += 0.1f;
+        MTFDSP(v, 0);
+        break;
+    case 4:
+        if (index == 2) r.LOGBASE -= 1;
+        if (index == 3) r.LOGBASE += 1;
+        AXDRAW(v, 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void LOGLSFCK_Click(Vylsf& v)
+{
+    if (v.r.LSF.empty()) return;
+    LSFDSP(v);
+}
+
+void Form_MouseDown(Vylsf& v, int /*button*/, int /*shift*/, double x, double y)
+{
+    if (v.r.DSPMODE != 4) return;
+    v.form().Caption = fixed2(x) + " " + fixed2(std::pow(10.0, v.r.LOGBASE + y));
+}
+
+} // namespace vantry

@@ -1,0 +1,672 @@
+// The analysis window on the offscreen platform: its canvas, its menus and controls reaching the
+// analysis handlers, the chart's mouse read-out, clipboard and file, and the repaints of a long
+// drawing.
+#include "form_load.h"
+#include "kernel_binding.h"
+#include "numtext.h"
+#include "qt_canvas.h"
+#include "qt_host.h"
+#include "scripted_host.h"
+#include "vylsf.h"
+#include "vylsf_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+using namespace vantry;
+
+namespace {
+
+constexpr QRgb kBlack = 0xff000000;
+constexpr QRgb kWhite = 0xffffffff;
+
+int countPixels(const QImage& image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        n += static_cast<int>(std::count(row, row + image.width(), colour));
+    }
+    return n;
+}
+
+int countNotBlack(const QImage& image)
+{
+    return image.width() * image.height() - countPixels(image, kBlack);
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+/// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+/// Answers the dialogs that open in the event loop: records their titles and texts, cancels
+/// prompts and answers message boxes with Cancel.
+class DialogAnswerer : public QObject {
+public:
+    DialogAnswerer()
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr) return;
+            titles << modal->windowTitle();
+            parents << (modal->parentWidget() ? modal->parentWidget()->window() : nullptr);
+            if (auto* input = qobject_cast<QInputDialog*>(modal)) texts << input->labelText();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) texts << box->text();
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        m_poll.start(5);
+    }
+    QStringList titles;
+    QStringList texts;
+    QList<QWidget*> parents;
+
+private:
+    QTimer m_poll;
+};
+
+// ---- The canvas on its own ----
+
+TEST(QtCanvasDrawing, UserCoordinatesMapOntoTheSurfaceEitherWayUp)
+{
+    QtCanvas canvas(QSize(200, 100));
+    canvas.scale(-10, 5, 20, -10); // x -10 .. 10 left to right, y 5 .. -5 top to bottom
+    canvas.point(-10, 5, 15);
+    canvas.point(0, 0, 12);
+    canvas.point(5, -2.5, 10);
+    const QImage& image = canvas.image();
+    EXPECT_EQ(image.pixel(0, 0), kWhite) << "the top-left corner is (left, top)";
+    EXPECT_EQ(image.pixel(100, 50), qRgb(255, 0, 0)) << "the centre, light red";
+    EXPECT_EQ(image.pixel(150, 75), qRgb(0, 255, 0)) << "y grows upward with a negative height";
+    EXPECT_EQ(countNotBlack(image), 3);
+
+    const QPointF user = canvas.toUser(QPointF(150, 25));
+    EXPECT_DOUBLE_EQ(user.x(), 5);
+    EXPECT_DOUBLE_EQ(user.y(), 2.5);
+
+    canvas.scale(0, 0, 0, 50); // a zero width keeps the system in force
+    canvas.point(0, 0, 14);
+    EXPECT_EQ(canvas.image().pixel(100, 50), qRgb(255, 255, 0));
+}
+
+TEST(QtCanvasDrawing, BlackSurfaceWhiteForegroundAndTheClassicPalette)
+{
+    QtCanvas canvas(QSize(40, 40));
+    EXPECT_EQ(countPixels(canvas.image(), kBlack), 40 * 40) << "a fresh surface is black";
+    const QRgb expected[16] = {
+        qRgb(0, 0, 0),       qRgb(0, 0, 128),     qRgb(0, 128, 0),     qRgb(0, 128, 128),
+        qRgb(128, 0, 0),     qRgb(128, 0, 128),   qRgb(128, 128, 0),   qRgb(192, 192, 192),
+        qRgb(128, 128, 128), qRgb(0, 0, 255),     qRgb(0, 255, 0),     qRgb(0, 255, 255),
+        qRgb(255, 0, 0),     qRgb(255, 0, 255),   qRgb(255, 255, 0),   qRgb(255, 255, 255)};
+    for (int c = 0; c < 16; ++c) canvas.point(c, 1, c);
+    canvas.point(20, 1, kForeColour);
+    const QImage& image = canvas.image();
+    for (int c = 0; c < 16; ++c) EXPECT_EQ(image.pixel(c, 1), expected[c]) << "colour " << c;
+    EXPECT_EQ(image.pixel(20, 1), kWhite) << "the foreground";
+}
+
+TEST(QtCanvasDrawing, WidthsAndDottedStyle)
+{
+    QtCanvas canvas(QSize(100, 40));
+    canvas.line(10, 5, 89, 5, 15);
+    canvas.setDrawStyle(kDotted);
+    canvas.line(10, 15, 89, 15, 15);
+    canvas.setDrawWidth(2);
+    canvas.line(10, 25, 89, 25, 15);
+    canvas.point(50, 35, 15);
+    const QImage& image = canvas.image();
+    auto lit = [&](int y) {
+        int n = 0;
+        for (int x = 10; x <= 89; ++x) n += image.pixel(x, y) == kWhite ? 1 : 0;
+        return n;
+    };
+    EXPECT_EQ(lit(5), 80) << "a solid line reaches both ends";
+    EXPECT_GT(lit(15), 15) << "dots";
+    EXPECT_LT(lit(15), 60) << "with gaps";
+    EXPECT_EQ(lit(24) + lit(25) + lit(26), 160) << "two pixels wide and solid although dotted";
+    int dot = 0;
+    for (int y = 33; y <= 37; ++y)
+        for (int x = 48; x <= 52; ++x) dot += image.pixel(x, y) == kWhite ? 1 : 0;
+    EXPECT_EQ(dot, 4) << "a point of width 2 is 2 x 2 pixels";
+}
+
+TEST(QtCanvasDrawing, PrintPlacesTextAndMovesThePosition)
+{
+    QtCanvas canvas(QSize(400, 200));
+    canvas.scale(0, 10, 40, -10); // 10 px per unit across, 20 px per unit down
+    canvas.setCurrentPosition(10, 8);
+    canvas.print("Hello", true);
+    const double afterX = canvas.currentX();
+    EXPECT_GT(afterX, 10 + 2) << "keepLine moves past the text";
+    EXPECT_LT(afterX, 10 + 8);
+    EXPECT_DOUBLE_EQ(canvas.currentY(), 8);
+    canvas.print(" world", false);
+    EXPECT_DOUBLE_EQ(canvas.currentX(), 0) << "the next line starts at the left edge";
+    EXPECT_LT(canvas.currentY(), 8) << "one line lower, in user units that grow upward";
+    EXPECT_GT(canvas.currentY(), 8 - 1.5);
+
+    const QImage& image = canvas.image();
+    // Text top-left at pixel (100, 40): nothing above or left of it, white inside its line.
+    QRect textBox(100, 40, static_cast<int>((afterX - 10) * 10), 16);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == kBlack) continue;
+            (x >= 100 && y >= 40 && y < 56 ? inside : outside) += 1;
+        }
+    }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(countPixels(image.copy(textBox), kWhite), 0) << "text in the foreground colour";
+}
+
+TEST(QtCanvasDrawing, FarAndInvalidCoordinatesAreClippedOrSkipped)
+{
+    QtCanvas canvas(QSize(100, 50));
+    canvas.line(0, -1e12, 0, 1e12, 10);
+    canvas.line(-1e12, 20, 1e12, 20, 15);
+    canvas.line(-1e308, 10, 1e308, 10, 12); // ends too far apart to clip: left out
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    canvas.line(nan, 0, 50, 30, 12);
+    canvas.point(nan, nan, 12);
+    canvas.point(1e300, 5, 12);
+    const QImage& image = canvas.image();
+    int row = 0;
+    for (int x = 0; x < 100; ++x) row += image.pixel(x, 20) == kWhite ? 1 : 0;
+    EXPECT_EQ(row, 100) << "a line across the whole surface";
+    EXPECT_EQ(countPixels(image, qRgb(255, 0, 0)), 0) << "nothing for NaN or far-off points";
+    EXPECT_EQ(countPixels(image, qRgb(0, 255, 0)), 49)
+        << "the vertical line, except where it crosses";
+    EXPECT_DOUBLE_EQ(canvas.currentX(), 1e300) << "the position still moves";
+}
+
+TEST(QtCanvasDrawing, HandedOutImageStaysAsItWasWhileDrawingGoesOn)
+{
+    QtCanvas canvas(QSize(60, 60));
+    int changes = 0;
+    canvas.setChangeHandler([&] { ++changes; });
+    canvas.line(0, 10, 59, 10, 15);
+    canvas.point(5, 5, 15);
+    EXPECT_EQ(changes, 1) << "one notice until the drawing is handed out";
+    const QImage copy = canvas.image(); // shared, as a clipboard or a file writer keeps it
+    canvas.point(30, 30, 12);
+    canvas.line(0, 40, 59, 40, 12);
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(copy.pixel(30, 30), kBlack) << "drawing never reaches an earlier copy";
+    EXPECT_EQ(copy.pixel(20, 40), kBlack);
+    EXPECT_EQ(canvas.image().pixel(30, 30), qRgb(255, 0, 0));
+    EXPECT_EQ(canvas.image().pixel(20, 40), qRgb(255, 0, 0));
+    EXPECT_EQ(canvas.image().pixel(20, 10), kWhite);
+
+    canvas.setCurrentPosition(7, 7);
+    canvas.cls();
+    EXPECT_EQ(countNotBlack(canvas.image()), 0);
+    EXPECT_EQ(canvas.currentX(), 0);
+    EXPECT_EQ(canvas.currentY(), 0);
+}
+
+TEST(QtCanvasDrawing, ResizingKeepsTheDrawingAndGrowsBlack)
+{
+    QtCanvas canvas(QSize(100, 80));
+    canvas.line(0, 79, 99, 79, 15);
+    canvas.resize(QSize(50, 40));
+    EXPECT_EQ(canvas.surfaceSize(), QSize(50, 40));
+    canvas.resize(QSize(160, 120));
+    const QImage shown = canvas.shownImage();
+    ASSERT_EQ(shown.size(), QSize(160, 120));
+    for (int x = 0; x < 100; x += 9) EXPECT_EQ(shown.pixel(x, 79), kWhite) << x;
+    EXPECT_EQ(countNotBlack(shown), 100) << "the grown part is black";
+    // In the pixel system the coordinates follow the surface; a user system stretches over it.
+    canvas.point(150, 110, 15);
+    EXPECT_EQ(canvas.image().pixel(150, 110), kWhite);
+}
+
+// ---- The window on a scripted host ----
+
+/// Scripted prompts with the Qt canvas the window shows; yielding runs the event loop as the Qt
+/// host does.
+class CanvasHost : public ScriptedHost {
+public:
+    QtCanvas qtCanvas;
+    Canvas& analysisCanvas() override { return qtCanvas; }
+    void DoEvents() override
+    {
+        ScriptedHost::DoEvents();
+        if (yieldDelayMs > 0) QThread::msleep(static_cast<unsigned long>(yieldDelayMs));
+        QApplication::processEvents();
+    }
+    /// Work to pretend between two yields, in ms.
+    int yieldDelayMs = 0;
+};
+
+class AnalysisWindow : public testing::Test {
+protected:
+    AnalysisWindow()
+    {
+        k.ws.programFolder = VANTRY_BIN_DIR;
+        EXPECT_TRUE(Form_Load(k));
+        Form_Load(v);
+        window.show();
+        window.resize(800, 600);
+        settle();
+    }
+
+    /// A 256 x 256 image in view 0 with a slightly tilted, blurred and noisy edge across its
+    /// rows (dark below), and a 200 x 200 ROI on it: 40 000 pixels in the ESF.
+    void loadEdge()
+    {
+        const int32_t n = 256;
+        std::vector<int16_t> pixels(static_cast<size_t>(n) * n);
+        uint32_t state = 12345;
+        for (int32_t y = 0; y < n; ++y) {
+            for (int32_t x = 0; x < n; ++x) {
+                const double t = std::clamp((128 + 0.05 * (x - 128) - y) / 3.0 + 0.5, 0.0, 1.0);
+                state = state * 1664525u + 1013904223u;
+                const int noise = static_cast<int>(state >> 24) % 41 - 20;
+                pixels[static_cast<size_t>(y) * n + x] =
+                    static_cast<int16_t>(1000 + 2000 * t + noise);
+            }
+        }
+        Workspace& ws = k.ws;
+        ws.XSZ[0] = ws.YSZ[0] = n;
+        ws.PIXMM[0] = 0.1f;
+        ws.LOGFAC[0] = 1;
+        ws.IMG[0] = {n, n, std::move(pixels)};
+        ws.LOADED[0] = 1;
+        ws.VIEWXS[0] = ws.VIEWYS[0] = n;
+        ws.MAGF[0] = 1.0f;
+        ws.CURSLOT = 0;
+        k.roi[0] = {28, 28, 200, 200};
+    }
+
+    template <typename W>
+    W* control(const char* name, int index = -1)
+    {
+        auto* w = qobject_cast<W*>(window.controlWidget(name, index));
+        EXPECT_NE(w, nullptr) << name << index;
+        return w;
+    }
+
+    void pressChart(QPointF at, Qt::MouseButton button = Qt::LeftButton)
+    {
+        ChartView* chart = window.chart();
+        QMouseEvent e(QEvent::MouseButtonPress, at, chart->mapToGlobal(at), button, button,
+                      Qt::NoModifier);
+        QApplication::sendEvent(chart, &e);
+    }
+
+    CanvasHost host;
+    KernelBinding kernels{VANTRY_BIN_DIR};
+    Korvelf k{host, kernels};
+    Vylsf v{k};
+    VylsfWindow window{v, host.qtCanvas};
+};
+
+TEST_F(AnalysisWindow, MenusShowTheModelAndFollowIt)
+{
+    const QList<QAction*> top = window.menuBar()->actions();
+    const std::vector<Menu>& menus = v.form().menus;
+    ASSERT_EQ(top.size(), static_cast<qsizetype>(menus.size()));
+    for (size_t m = 0; m < menus.size(); ++m) {
+        QAction* a = top[static_cast<qsizetype>(m)];
+        EXPECT_EQ(a->text().toStdString(), menus[m].Caption);
+        EXPECT_EQ(a, window.menuAction(menus[m].name)) << menus[m].name;
+        if (menus[m].items.empty()) {
+            EXPECT_EQ(a->menu(), nullptr) << "a menu without items acts itself";
+            continue;
+        }
+        ASSERT_NE(a->menu(), nullptr);
+        const QList<QAction*> items = a->menu()->actions();
+        ASSERT_EQ(items.size(), static_cast<qsizetype>(menus[m].items.size()));
+        for (size_t i = 0; i < menus[m].items.size(); ++i) {
+            const MenuItem& item = menus[m].items[i];
+            QAction* ia = items[static_cast<qsizetype>(i)];
+            EXPECT_EQ(ia->objectName().toStdString(), item.name);
+            EXPECT_EQ(ia->isSeparator(), item.Caption == "-") << item.name;
+            if (!ia->isSeparator()) {
+                EXPECT_EQ(ia->text().toStdString(), item.Caption);
+            }
+            EXPECT_EQ(ia->isEnabled(), item.Enabled) << item.name;
+        }
+    }
+    EXPECT_EQ(top[0]->text(), "MTF");
+    EXPECT_EQ(top[2]->text(), "CLS");
+    EXPECT_EQ(window.menuAction("SETTING")->text(), "Setting");
+    for (const char* off : {"REDGE", "CEDGEOK", "NPSWF"}) {
+        EXPECT_FALSE(window.menuAction(off)->isEnabled()) << off;
+    }
+    EXPECT_TRUE(window.menuAction("NNPS1D")->isEnabled());
+
+    // Form_Load replaces the menu list; the window still finds its items by name.
+    v.form().item("MTFCLC")->Enabled = false;
+    v.form().item("NPSCLIP")->Visible = false;
+    window.syncFromModel();
+    EXPECT_FALSE(window.menuAction("MTFCLC")->isEnabled());
+    EXPECT_FALSE(window.menuAction("NPSCLIP")->isVisible());
+    Form_Load(v);
+    window.syncFromModel();
+    EXPECT_TRUE(window.menuAction("MTFCLC")->isEnabled());
+    EXPECT_TRUE(window.menuAction("NPSCLIP")->isVisible());
+    EXPECT_EQ(window.windowTitle().toStdString(), v.form().Caption);
+    EXPECT_EQ(window.windowTitle().toStdString().rfind("Vantry ver.", 0), 0u);
+}
+
+TEST_F(AnalysisWindow, NoisePowerItemsWithoutHandlerDoNothing)
+{
+    host.qtCanvas.line(0, 0, 100, 100, 15);
+    const QImage before = host.qtCanvas.shownImage();
+    for (const char* name : {"NNPS1D", "NNPS2D", "NPS2D", "NPSCLIP", "NPSCOMP"}) {
+        window.menuAction(name)->trigger();
+    }
+    EXPECT_TRUE(host.prompts.empty());
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.qtCanvas.shownImage(), before);
+}
+
+TEST_F(AnalysisWindow, ClsClearsTheChart)
+{
+    host.qtCanvas.line(0, 0, 300, 200, 15);
+    host.qtCanvas.print("text", false);
+    settle();
+    ASSERT_GT(countNotBlack(window.chart()->grab().toImage()), 0);
+    window.menuAction("CLRSCREEN")->trigger();
+    settle();
+    EXPECT_EQ(countNotBlack(host.qtCanvas.image()), 0);
+    EXPECT_EQ(countNotBlack(window.chart()->grab().toImage()), 0) << "the chart shows the clear";
+}
+
+TEST_F(AnalysisWindow, SettingAsksItsValues)
+{
+    for (const char* a : {"2.5", "0.05", "0.02", "15", "8"}) host.inputAnswers.emplace_back(a);
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
+    window.menuAction("SETTING")->trigger();
+    ASSERT_EQ(host.prompts.size(), 5u);
+    EXPECT_EQ(host.prompts[0].prompt, "Freq max = ");
+    EXPECT_FLOAT_EQ(v.r.FMAX, 2.5f);
+    EXPECT_FLOAT_EQ(v.r.FINT, 0.05f);
+    EXPECT_FLOAT_EQ(v.r.BINW, 0.02f);
+
+    host.inputAnswers = {"1.5", "0.2"};
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
+    window.menuAction("SETNPS")->trigger(); // the "Setting" under "Noise"
+    EXPECT_FLOAT_EQ(v.r.NFMAX, 1.5f);
+    EXPECT_FLOAT_EQ(v.r.NFINT, 0.2f);
+}
+
+TEST_F(AnalysisWindow, ArrowButtonNudgesTheMtfChart)
+{
+    VylsfRecord& r = v.r;
+    r.DSPMODE = 3;
+    r.DATANO = 1;
+    r.MTFNUM[0] = 11;
+    for (int i = 0; i < 11; ++i) {
+        r.MTFFRQ[0][static_cast<size_t>(i)] = 0.3f * static_cast<float>(i);
+        r.MTFVAL[0][static_cast<size_t>(i)] = std::exp(-0.5f * r.MTFFRQ[0][static_cast<size_t>(i)]);
+    }
+    r.DATALBL[0] = "test curve";
+    r.YMAX = 1.0f;
+    v.form().CENADJ[3].Visible = true;
+    window.syncFromModel();
+    auto* down = control<QPushButton>("CENADJ", 3);
+    ASSERT_NE(down, nullptr);
+    EXPECT_EQ(down->text(), "v");
+    EXPECT_TRUE(down->isVisible());
+    EXPECT_EQ(down->geometry(), QRect(616, 40, 25, 25)) << "the design position on the chart";
+    down->click();
+    EXPECT_FLOAT_EQ(r.YMAX, 1.1f);
+    // The chart redraws with the curve in its colour and the window shows the chart's controls.
+    EXPECT_GT(countPixels(host.qtCanvas.image(), qRgb(0, 255, 0)), 50) << "light green curve 1";
+    EXPECT_TRUE(control<QPushButton>("CENADJ", 2)->isVisible());
+    EXPECT_FALSE(control<QPushButton>("CENADJ", 0)->isVisible());
+    EXPECT_FALSE(control<QCheckBox>("FINESTP")->isVisible());
+    control<QPushButton>("CENADJ", 2)->click();
+    EXPECT_FLOAT_EQ(r.YMAX, 1.0f);
+}
+
+TEST_F(AnalysisWindow, ClickOnTheNoiseChartReadsFrequencyAndPower)
+{
+    v.r.DSPMODE = 4;
+    v.r.LOGBASE = -1;
+    host.qtCanvas.scale(0, 4, 5, -4); // 0 .. 5 cycles/mm across, decades 0 .. 4 upward
+    const QSize surface = host.qtCanvas.surfaceSize();
+    ASSERT_EQ(surface, window.chart()->size()) << "the canvas is as large as the chart";
+    pressChart(QPointF(surface.width() / 2.0, surface.height() / 4.0));
+    EXPECT_EQ(window.windowTitle().toStdString(), fixed2(2.5) + " " + fixed2(100.0));
+    EXPECT_EQ(window.windowTitle(), "2.50 100.00");
+
+    v.r.DSPMODE = 3;
+    pressChart(QPointF(10, 10));
+    EXPECT_EQ(window.windowTitle(), "2.50 100.00") << "only the noise chart reads out";
+}
+
+TEST_F(AnalysisWindow, EdgeToLsfThroughMenusButtonsAndBoxes)
+{
+    loadEdge();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    window.menuAction("DSPESF")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 1) << (host.messages.empty() ? "" : host.messages[0]);
+    EXPECT_EQ(host.prompts.at(0).prompt, " Shift = ");
+    EXPECT_EQ(host.doEventsCalls, 200) << "one yield per line";
+    EXPECT_GT(countPixels(host.qtCanvas.image(), kWhite), 1000) << "the scatter";
+    EXPECT_TRUE(control<QPushButton>("CENADJ", 0)->isVisible());
+    EXPECT_FALSE(control<QPushButton>("CENADJ", 2)->isVisible());
+    auto* fine = control<QCheckBox>("FINESTP");
+    ASSERT_TRUE(fine->isVisible());
+    EXPECT_EQ(fine->text(), "fine");
+
+    fine->click();
+    EXPECT_EQ(v.form().FINESTP.Value, 1);
+    const float slope = v.r.EDGESLOPE;
+    control<QPushButton>("CENADJ", 0)->click();
+    EXPECT_FLOAT_EQ(v.r.EDGESLOPE, slope - 0.001f) << "the fine step";
+    fine->click();
+    EXPECT_EQ(v.form().FINESTP.Value, 0);
+    control<QPushButton>("CENADJ", 1)->click();
+    EXPECT_FLOAT_EQ(v.r.EDGESLOPE, slope - 0.001f + 0.004f) << "the coarse step";
+
+    host.inputAnswers.emplace_back("0"); // no V-filter
+    window.menuAction("ESFOK")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 2) << (host.messages.empty() ? "" : host.messages.back());
+    auto* log = control<QCheckBox>("LOGLSFCK");
+    ASSERT_TRUE(log->isVisible());
+    EXPECT_FALSE(fine->isVisible());
+    const QImage linear = host.qtCanvas.shownImage();
+    log->click();
+    EXPECT_EQ(v.form().LOGLSFCK.Value, 1);
+    if (const char* out = std::getenv("VANTRY_ANALYSIS_SNAPSHOT")) window.grab().save(out);
+    EXPECT_NE(host.qtCanvas.shownImage(), linear) << "the LSF redrawn in decades";
+    log->click();
+    EXPECT_EQ(host.qtCanvas.shownImage(), linear) << "and back";
+}
+
+TEST_F(AnalysisWindow, EsfRedrawOfFortyThousandPointsRepaintsAsItGoes)
+{
+    loadEdge();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    window.menuAction("DSPESF")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 1);
+    ASSERT_EQ(v.r.NSAMP * v.r.NLINE, 40000);
+    auto* nudge = control<QPushButton>("CENADJ", 1);
+
+    QElapsedTimer clock;
+    clock.start();
+    nudge->click();
+    const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    std::printf("[ measure  ] ESF redraw of 40000 points with 200 yields: %.1f ms\n", ms);
+    RecordProperty("esf_redraw_us", static_cast<int>(ms * 1000));
+    EXPECT_LT(ms, 2000) << "a redraw stays interactive";
+
+    // A slow redraw (each line takes 2 ms more) shows its progress, without a repaint per line.
+    PaintCounter paints;
+    window.chart()->installEventFilter(&paints);
+    host.yieldDelayMs = 2;
+    const size_t promptsBefore = host.prompts.size();
+    // A menu item chosen while the redraw yields must not start a handler inside it.
+    QTimer::singleShot(0, &window, [&] { window.menuAction("DSPESF")->trigger(); });
+    clock.restart();
+    nudge->click();
+    const qint64 slow = clock.elapsed();
+    std::printf("[ measure  ] the same with 2 ms per line: %lld ms, %d repaints\n",
+                static_cast<long long>(slow), paints.count);
+    EXPECT_GE(paints.count, 3) << "the chart repaints while the drawing goes on";
+    EXPECT_LE(paints.count, slow / ChartView::kRepaintIntervalMs + 3) << "about one per interval";
+    EXPECT_EQ(host.prompts.size(), promptsBefore) << "the ESF reprojection did not run";
+
+    // Without yields: the drawing calls alone.
+    QtCanvas& c = host.qtCanvas;
+    clock.restart();
+    c.cls();
+    for (int line = 0; line < 200; ++line) {
+        for (int s = 0; s < 200; ++s) c.point(s * 0.1 - 10, 1000 + 10 * line, kForeColour);
+    }
+    const QImage& drawn = c.image();
+    const double bare = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    std::printf("[ measure  ] 40000 point calls alone: %.2f ms\n", bare);
+    EXPECT_GT(countPixels(drawn, kWhite), 0);
+}
+
+TEST_F(AnalysisWindow, DrawingSurvivesResizingAndClosing)
+{
+    const QSize first = window.chart()->size();
+    ASSERT_EQ(host.qtCanvas.surfaceSize(), first);
+    const int y = first.height() - 3;
+    host.qtCanvas.line(0, y, first.width() - 1, y, 14);
+    window.resize(400, 300);
+    settle();
+    EXPECT_EQ(host.qtCanvas.surfaceSize(), window.chart()->size());
+    window.resize(1000, 760);
+    settle();
+    const QImage shown = window.chart()->grab().toImage();
+    ASSERT_GT(shown.height(), first.height());
+    for (int x = 0; x < first.width(); x += 37) {
+        EXPECT_EQ(shown.pixel(x, y), qRgb(255, 255, 0)) << x;
+    }
+    const QImage grown =
+        shown.copy(0, first.height(), shown.width(), shown.height() - first.height());
+    EXPECT_EQ(countNotBlack(grown), 0) << "the new area is black";
+
+    v.form().Visible = true;
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(v.form().Visible);
+    window.show();
+    settle();
+    EXPECT_EQ(window.chart()->grab().toImage().pixel(10, y), qRgb(255, 255, 0)) << "still there";
+}
+
+TEST_F(AnalysisWindow, ChartGoesToClipboardAndFile)
+{
+    host.qtCanvas.line(0, 0, 200, 100, 11);
+    auto* copy = window.chart()->findChild<QAction*>("copyChart");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(window.chart()->actions().contains(copy)) << "in the chart's context menu";
+    QApplication::clipboard()->clear();
+    copy->trigger();
+    const QImage clipped = QApplication::clipboard()->image();
+    ASSERT_FALSE(clipped.isNull());
+    EXPECT_EQ(clipped.size(), window.chart()->size());
+    EXPECT_EQ(clipped.convertToFormat(QImage::Format_RGB32), host.qtCanvas.shownImage());
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath("chart.png");
+    EXPECT_TRUE(window.saveChart(file));
+    EXPECT_EQ(QImage(file).convertToFormat(QImage::Format_RGB32), host.qtCanvas.shownImage());
+
+    DialogAnswerer answerer;
+    const QString nowhere = dir.filePath("missing/chart.png");
+    EXPECT_FALSE(window.saveChart(nowhere));
+    ASSERT_EQ(answerer.texts.size(), 1);
+    EXPECT_TRUE(answerer.texts[0].contains(nowhere)) << answerer.texts[0].toStdString();
+    EXPECT_EQ(answerer.titles[0], QApplication::applicationDisplayName());
+}
+
+// ---- The window on the Qt host, as the program runs it ----
+
+class AnalysisWindowOnQtHost : public testing::Test {
+protected:
+    AnalysisWindowOnQtHost()
+    {
+        k.ws.programFolder = VANTRY_BIN_DIR;
+        host.setDialogParent(&other);
+        EXPECT_TRUE(Form_Load(k));
+        Form_Load(v);
+        window.show();
+        window.resize(800, 600);
+        settle();
+    }
+
+    QtHost host;
+    QWidget other;
+    KernelBinding kernels{VANTRY_BIN_DIR};
+    Korvelf k{host, kernels};
+    Vylsf v{k};
+    VylsfWindow window{v, host.canvas()};
+};
+
+TEST_F(AnalysisWindowOnQtHost, YieldingRepaintsTheChartTheHandlerDrawsOn)
+{
+    PaintCounter paints;
+    window.chart()->installEventFilter(&paints);
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 2 * ChartView::kRepaintIntervalMs) settle();
+    paints.count = 0;
+    v.canvas().line(0, 100, 500, 100, 13);
+    QElapsedTimer clock;
+    clock.start();
+    while (paints.count == 0 && clock.elapsed() < 2000) host.DoEvents();
+    EXPECT_GE(paints.count, 1);
+    EXPECT_EQ(window.chart()->grab().toImage().pixel(250, 100), qRgb(255, 0, 255));
+}
+
+TEST_F(AnalysisWindowOnQtHost, PromptsOfTheAnalysisWindowCarryTheProgramTitle)
+{
+    host.setAnalysisWindow(&window); // as the program does
+    DialogAnswerer answerer;
+    window.menuAction("SETTING")->trigger(); // every prompt cancelled, the summary too
+    ASSERT_EQ(answerer.titles.size(), 6) << answerer.texts.join(" | ").toStdString();
+    for (const QString& t : answerer.titles) EXPECT_EQ(t, "Vantry");
+    EXPECT_EQ(answerer.texts[0], "Freq max = ");
+    EXPECT_TRUE(answerer.texts[5].startsWith("Freq max=")) << "the summary";
+    for (QWidget* p : answerer.parents) EXPECT_EQ(p, &window) << "over the analysis window";
+
+    host.MsgBox("from the workspace");
+    ASSERT_EQ(answerer.parents.size(), 7);
+    EXPECT_EQ(answerer.parents[6], &other) << "other dialogs over the workspace";
+}
+
+} // namespace
