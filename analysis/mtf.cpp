@@ -93,6 +93,7 @@ void MTFCLC(Vylsf& v)
     }
     const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
     r.DATANO = d;
+    r.NPSLAST = 0;
     const size_t slot = static_cast<size_t>(d - 1);
     r.DATALBL[slot] = r.CURVELBL;
     r.MTFNUM[slot] = static_cast<int16_t>(npts);

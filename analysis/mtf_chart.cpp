@@ -61,14 +61,9 @@ std::vector<int32_t> SELPARSE(std::string_view text)
     return list;
 }
 
-void MTFDSP(Vylsf& v, int ask)
+std::vector<int32_t> chartSelection(Vylsf& v, int ask)
 {
     VylsfRecord& r = v.r;
-    VylsfForm& form = v.form();
-    form.CENADJ[0].Visible = form.CENADJ[1].Visible = false;
-    form.FINESTP.Visible = form.LOGLSFCK.Visible = false;
-    form.CENADJ[2].Visible = form.CENADJ[3].Visible = true;
-
     std::vector<int32_t> list;
     if (ask == 0) {
         for (int32_t c = 0; c < r.DATANO; ++c) list.push_back(c);
@@ -79,7 +74,18 @@ void MTFDSP(Vylsf& v, int ask)
     list = storedCurves(list);
     r.NEXTNO = static_cast<int16_t>(list.size() + 1);
     if (r.NEXTNO == 8) r.NEXTNO = 7;
+    return list;
+}
 
+void MTFDSP(Vylsf& v, int ask)
+{
+    VylsfRecord& r = v.r;
+    VylsfForm& form = v.form();
+    form.CENADJ[0].Visible = form.CENADJ[1].Visible = false;
+    form.FINESTP.Visible = form.LOGLSFCK.Visible = false;
+    form.CENADJ[2].Visible = form.CENADJ[3].Visible = true;
+
+    const std::vector<int32_t> list = chartSelection(v, ask);
     if (r.YMAX > 2) r.YMAX = 2;
     r.XMAX = r.FMAX;
     const double xmax = r.XMAX, ymax = r.YMAX;
@@ -114,36 +120,51 @@ void COMPMTF(Vylsf& v)
     MTFDSP(v, 1);
 }
 
-void CLIPMTF(Vylsf& v)
+std::optional<size_t> askStoredCurve(Vylsf& v, std::string_view prompt,
+                                     const std::array<int16_t, kCurveSlots>& counts)
 {
-    VylsfRecord& r = v.r;
     Host& host = v.host();
-    const auto typed = askNumberOrCancel(host, "No.=", plainNumber(static_cast<double>(r.DATANO)));
-    if (!typed) return;
+    const auto typed = askNumberOrCancel(host, prompt, plainNumber(static_cast<double>(v.r.DATANO)));
+    if (!typed) return std::nullopt;
     const int32_t d = nearestInt(*typed, 0);
     if (d < 1 || d > kCurveSlots) {
         host.MsgBox("No." + plainNumberTrimmed(*typed) + " is not a data number: choose one of 1 to 7.");
-        return;
+        return std::nullopt;
     }
-    const size_t slot = static_cast<size_t>(d - 1);
-    if (r.MTFNUM[slot] < 4) {
+    const auto slot = static_cast<size_t>(d - 1);
+    if (counts[slot] < 4) {
         host.MsgBox("no data!");
-        return;
+        return std::nullopt;
     }
-    const int32_t rows = nearestInt(r.FMAX / r.FINT + 1, -1);
-    if (!(r.FINT > 0) || rows < 1 || rows > kMaxTableRows) {
-        host.MsgBox("Freq interval" + plainNumber(r.FINT) +
-                    " does not make a table up to Freq max: set it in \"Setting\".");
-        return;
+    return slot;
+}
+
+std::optional<int32_t> tableRows(Vylsf& v, float fmax, float fint)
+{
+    const int32_t rows = nearestInt(fmax / fint + 1, -1);
+    if (!(fint > 0) || rows < 1 || rows > kMaxTableRows) {
+        v.host().MsgBox("Freq interval" + plainNumber(fint) +
+                        " does not make a table up to Freq max: set it in \"Setting\".");
+        return std::nullopt;
     }
-    std::string text = "\t" + r.DATALBL[slot] + "\r\n";
-    loadWorkingCurve(v.curve, r.MTFFRQ[slot].data(), r.MTFVAL[slot].data(), r.MTFNUM[slot]);
-    for (int32_t k = 0; k < rows; ++k) {
+    return rows;
+}
+
+void CLIPMTF(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    const auto slot = askStoredCurve(v, "No.=", r.MTFNUM);
+    if (!slot) return;
+    const auto rows = tableRows(v, r.FMAX, r.FINT);
+    if (!rows) return;
+    std::string text = "\t" + r.DATALBL[*slot] + "\r\n";
+    loadWorkingCurve(v.curve, r.MTFFRQ[*slot].data(), r.MTFVAL[*slot].data(), r.MTFNUM[*slot]);
+    for (int32_t k = 0; k < *rows; ++k) {
         const float f = static_cast<float>(k) * r.FINT;
         const auto y = static_cast<float>(leadingNumber(fixed3(splineAt(v.curve, f))));
         text += fixed2(f) + "\t" + plainTrimmed(y) + "\r\n";
     }
-    host.setClipboardText(text);
+    v.host().setClipboardText(text);
 }
 
 } // namespace vantry

@@ -15,6 +15,8 @@ namespace vantry {
 constexpr int kCurveSlots = 8;
 constexpr int kCurvePoints = 512;
 constexpr int kColours = 16;
+/// Radial bins of a noise spectrum held per block (those beyond NBINS are not averaged).
+constexpr int kNpsBins = 256;
 
 /// The analysis window's state record: settings, what is on display, the MTF curve store and the
 /// ESF / LSF working arrays. Frequencies in cycles/mm, widths in mm.
@@ -61,6 +63,21 @@ struct VylsfRecord {
     std::vector<float> LSF;    ///< LSF sample k at k + M, peak 1
     int32_t NLSF = 0;          ///< the LSF is used for k = -NLSF .. NLSF
     float LSFCTR = 0;          ///< LSF centre in bins
+
+    // The noise spectra
+    int16_t NPSU = 0, NPSV = 0; ///< highest horizontal and vertical frequency index averaged
+    std::string NPSDIR;         ///< " H", " V" or " R"
+    int16_t NBINS = 25;         ///< radial bins stored
+    std::vector<float> NPSBIN = std::vector<float>(kNpsBins); ///< power per radial bin
+    std::vector<float> NPSSUM = std::vector<float>(kNpsBins); ///< sum of NPSBIN over blocks
+    std::vector<int32_t> NPSCNT = std::vector<int32_t>(kNpsBins); ///< samples per bin in a block
+    std::vector<float> ROIDAT; ///< the ROI's pixels, x fastest: ROIDAT[i + ROIW j]
+    std::array<std::array<float, kCurvePoints>, kCurveSlots> NPSFRQ{}; ///< stored frequencies
+    std::array<std::array<float, kCurvePoints>, kCurveSlots> NPSVAL{}; ///< log10 of the power
+    std::array<int16_t, kCurveSlots> NPSNUM{}; ///< points of each stored noise curve
+    int16_t NPSLAST = 0; ///< 1 after a noise curve was stored, 0 after an MTF
+    /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].
+    std::vector<float> NPSRE, NPSIM, NPSFIT;
 
     /// Real and imaginary work arrays of the transforms.
     std::vector<float> FFTRE = std::vector<float>(kTrigEntries);

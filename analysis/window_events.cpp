@@ -4,6 +4,7 @@
 #include "esf.h"
 #include "lsf.h"
 #include "mtf_chart.h"
+#include "nnps_chart.h"
 #include "numtext.h"
 
 #include <cmath>
@@ -47,6 +48,7 @@ void CENADJ_Click(Vylsf& v, int index)
         if (index == 2) r.LOGBASE -= 1;
         if (index == 3) r.LOGBASE += 1;
         AXDRAW(v, 1);
+        WSDSP(v, 0);
         break;
     default:
         break;

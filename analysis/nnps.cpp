@@ -1,0 +1,260 @@
+#include "nnps.h"
+
+#include "lesq2d.h"
+#include "nnps_chart.h"
+#include "numtext.h"
+#include "prompts.h"
+#include "spline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace vantry {
+namespace {
+
+constexpr int32_t kBits = 8;
+constexpr int32_t kSamples = kBlock * kBlock;
+
+/// Whether the menu entries act at all: an image, and a ROI of whole blocks.
+bool wholeBlocks(const Vylsf& v)
+{
+    const Workspace& ws = v.k.ws;
+    if (ws.LOADED[ws.CURSLOT] != 1) return false;
+    const RoiRecord& roi = v.k.roi[ws.CURSLOT];
+    return roi.ROIW > 0 && roi.ROIH > 0 && roi.ROIW % kBlock == 0 && roi.ROIH % kBlock == 0;
+}
+
+void computeAndStore(Vylsf& v, int raw)
+{
+    VylsfRecord& r = v.r;
+    Host& host = v.host();
+    std::fill(r.NPSSUM.begin(), r.NPSSUM.end(), 0.0f);
+    std::fill(r.NPSBIN.begin(), r.NPSBIN.end(), 0.0f);
+    std::fill(r.NPSCNT.begin(), r.NPSCNT.end(), 0);
+    r.NBINS = 25;
+    const Workspace& ws = v.k.ws;
+    const float df = 1.0f / (ws.PIXMM[ws.CURSLOT] * static_cast<float>(kBlock));
+    const float w = df * 5.12f;
+    if (std::string error = RADINPS(v, raw); !error.empty()) {
+        host.MsgBox(error);
+        return;
+    }
+    if (r.NPSLAST != 1) r.NEXTNO = 1;
+    // A cancel stores nothing: storing under 1 would overwrite the first curve.
+    const auto typed = askNumberOrCancel(host, "Data No.= ", plainNumber(static_cast<double>(r.NEXTNO)));
+    if (!typed) return;
+    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
+    r.DATANO = d;
+    const size_t slot = static_cast<size_t>(d - 1);
+    for (int32_t k = 1; k <= r.NBINS; ++k) {
+        r.NPSFRQ[slot][k - 1] = static_cast<float>(k) * w;
+        r.NPSVAL[slot][k - 1] = static_cast<float>(std::log(static_cast<double>(r.NPSBIN[k])) / std::log(10.0));
+    }
+    loadWorkingCurve(v.curve, r.NPSFRQ[slot].data(), r.NPSVAL[slot].data(), r.NBINS);
+    r.DATALBL[slot] = ws.PRESETNAME[ws.CURSLOT] + r.NPSDIR;
+    std::string text = r.DATALBL[slot] + "\r\n";
+    const int32_t last = nearestInt(r.NFMAX / r.NFINT + 1, 0);
+    for (int32_t i = 1; i <= last; ++i) {
+        const float f = static_cast<float>(i) * r.NFINT;
+        if (f > r.NPSFRQ[slot][r.NBINS - 1]) break;
+        text += noiseText(std::pow(10.0, static_cast<double>(splineAt(v.curve, f))), 4) + "\r\n";
+    }
+    host.setClipboardText(text);
+    VylsfForm& form = v.form();
+    for (Control& b : form.CENADJ) b.Visible = false;
+    form.FINESTP.Visible = false;
+    r.NPSNUM[slot] = r.NBINS;
+    WSDSP(v, 0);
+    r.DSPMODE = 4;
+    r.NPSLAST = 1;
+    form.Caption = r.DATALBL[slot];
+}
+
+} // namespace
+
+std::string noiseText(double value, int decimals)
+{
+    const std::string plain = fixed(value, decimals);
+    if (value == 0 || plain.find_first_not_of("-0.") != std::string::npos) return plain;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2E", value);
+    return buf;
+}
+
+void NNPS1D_Click(Vylsf& v)
+{
+    if (!wholeBlocks(v)) return;
+    VylsfRecord& r = v.r;
+    const double direction = std::clamp(askNumber(v.host(), "Direction 0..H  1..V = ", " 0"), 0.0, 1.0);
+    const double lines = askNumber(v.host(), "Average line number = ", " 7");
+    const int32_t n = nearestInt(lines, -1);
+    if (n < 1 || n > kBlock / 2) {
+        v.host().MsgBox("Average line number" + plainNumber(lines) +
+                        " is outside 1 .. 128: the band takes 1 to 128 lines beside the axis.");
+        return;
+    }
+    const bool vertical = std::nearbyint(direction) == 1;
+    r.NPSU = static_cast<int16_t>(vertical ? n : 128);
+    r.NPSV = static_cast<int16_t>(vertical ? 128 : n);
+    r.NPSDIR = vertical ? " V" : " H";
+    NNPSCLC(v);
+}
+
+void NNPS2D_Click(Vylsf& v)
+{
+    if (!wholeBlocks(v)) return;
+    v.r.NPSU = v.r.NPSV = 128;
+    v.r.NPSDIR = " R";
+    NNPSCLC(v);
+}
+
+void NPS2D_Click(Vylsf& v)
+{
+    if (!wholeBlocks(v)) return;
+    v.r.NPSU = v.r.NPSV = 128;
+    v.r.NPSDIR = " R";
+    NPSCLC(v);
+}
+
+void NNPSCLC(Vylsf& v)
+{
+    computeAndStore(v, 0);
+}
+
+void NPSCLC(Vylsf& v)
+{
+    computeAndStore(v, 1);
+}
+
+void TREND2D(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    LESQ2D(r.NPSRE.data(), r.NPSFIT.data(), kBlock);
+    for (int32_t i = 0; i < kSamples; ++i) r.NPSRE[i] -= r.NPSFIT[i];
+}
+
+void FFT2D256(Vylsf& v, int sign)
+{
+    VylsfRecord& r = v.r;
+    Workspace& ws = v.k.ws;
+    const auto fft4 = FOUREL(v.k.kernels, fft4);
+    float* re = r.FFTRE.data();
+    float* im = r.FFTIM.data();
+    for (int32_t y = 0; y < kBlock; ++y) {
+        std::copy_n(&r.NPSRE[static_cast<size_t>(y) * kBlock], kBlock, re);
+        std::copy_n(&r.NPSIM[static_cast<size_t>(y) * kBlock], kBlock, im);
+        fft4(kBlock, kBits, re, im, ws.SINTB.data(), ws.COSTB.data(), static_cast<int16_t>(sign));
+        std::copy_n(re, kBlock, &r.NPSRE[static_cast<size_t>(y) * kBlock]);
+        std::copy_n(im, kBlock, &r.NPSIM[static_cast<size_t>(y) * kBlock]);
+    }
+    for (int32_t x = 0; x < kBlock; ++x) {
+        for (int32_t y = 0; y < kBlock; ++y) {
+            re[y] = r.NPSRE[x + static_cast<size_t>(y) * kBlock];
+            im[y] = r.NPSIM[x + static_cast<size_t>(y) * kBlock];
+        }
+        fft4(kBlock, kBits, re, im, ws.SINTB.data(), ws.COSTB.data(), static_cast<int16_t>(sign));
+        for (int32_t y = 0; y < kBlock; ++y) {
+            r.NPSRE[x + static_cast<size_t>(y) * kBlock] = re[y];
+            r.NPSIM[x + static_cast<size_t>(y) * kBlock] = im[y];
+        }
+    }
+}
+
+std::string RADINPS(Vylsf& v, int raw)
+{
+    VylsfRecord& r = v.r;
+    Workspace& ws = v.k.ws;
+    const int view = ws.CURSLOT;
+    const RoiRecord roi = v.k.roi[view];
+    const ImageBuffer& img = ws.IMG[view];
+    if (roi.ROIX < 0 || roi.ROIY < 0 || roi.ROIX + roi.ROIW > img.width ||
+        roi.ROIY + roi.ROIH > img.height) {
+        return "The ROI (" + std::to_string(roi.ROIX) + ", " + std::to_string(roi.ROIY) + ", " +
+               std::to_string(roi.ROIW) + " x " + std::to_string(roi.ROIH) +
+               ") reaches outside the image (" + std::to_string(img.width) + " x " +
+               std::to_string(img.height) + ").";
+    }
+    if (!(ws.PIXMM[view] > 0)) return "The image has no pixel pitch: choose a detector entry with one.";
+    if (r.NPSU < 1 || r.NPSU > 128 || r.NPSV < 1 || r.NPSV > 128) {
+        return "The band must take 1 to 128 lines beside the axis.";
+    }
+    r.ROIDAT.resize(static_cast<size_t>(roi.ROIW) * roi.ROIH);
+    for (int32_t j = 0; j < roi.ROIH; ++j) {
+        for (int32_t i = 0; i < roi.ROIW; ++i) {
+            r.ROIDAT[i + static_cast<size_t>(roi.ROIW) * j] = img.at(roi.ROIX + i, roi.ROIY + j);
+        }
+    }
+    ws.NFFT = kBlock;
+    ws.NFFTBIT = kBits;
+    for (int32_t i = 0; i <= 128; ++i) {
+        ws.SINTB[i] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
+        ws.COSTB[i] = static_cast<float>(std::cos(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
+    }
+    r.NPSRE.assign(kSamples, 0.0f);
+    r.NPSIM.assign(kSamples, 0.0f);
+    r.NPSFIT.assign(kSamples, 0.0f);
+    const float pitch = ws.PIXMM[view];
+    const float df = 1.0f / (pitch * static_cast<float>(kBlock));
+    const float w = df * 5.12f;
+    const int32_t nx = roi.ROIW / kBlock, ny = roi.ROIH / kBlock, blocks = nx * ny;
+    const float s = pitch * pitch / static_cast<float>(kSamples);
+    const auto power = [&](int32_t a, int32_t c) {
+        const size_t at = static_cast<size_t>(a) + static_cast<size_t>(c) * kBlock;
+        return (r.NPSRE[at] * r.NPSRE[at] + r.NPSIM[at] * r.NPSIM[at]) * s;
+    };
+    for (int32_t b = 0; b < blocks; ++b) {
+        const int32_t bx = b % nx, by = b / nx;
+        v.form().Caption = plainNumber(static_cast<double>(b)) + "/" + plainNumber(static_cast<double>(blocks - 1));
+        v.host().DoEvents();
+        std::fill(r.NPSBIN.begin(), r.NPSBIN.end(), 0.0f);
+        std::fill(r.NPSCNT.begin(), r.NPSCNT.end(), 0);
+        for (int32_t j = 0; j < kBlock; ++j) {
+            const float* from = &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
+                                          static_cast<size_t>(roi.ROIW) * (static_cast<size_t>(kBlock) * by + j)];
+            std::copy_n(from, kBlock, &r.NPSRE[static_cast<size_t>(j) * kBlock]);
+        }
+        float rows = 0;
+        for (int32_t j = 0; j < kBlock; ++j) {
+            float sj = 0;
+            for (int32_t i = 0; i < kBlock; ++i) sj += r.NPSRE[i + static_cast<size_t>(j) * kBlock];
+            rows += sj / 256.0f;
+        }
+        float m = rows / 256.0f;
+        TREND2D(v);
+        if (raw == 1) m = 1.0f;
+        if (m == 0) return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
+        for (int32_t i = 0; i < kSamples; ++i) {
+            r.NPSRE[i] /= m;
+            r.NPSIM[i] = 0;
+        }
+        FFT2D256(v, 1);
+        for (int32_t u = 1; u <= r.NPSU; ++u) {
+            for (int32_t vv = 1; vv <= r.NPSV; ++vv) {
+                const float fu = static_cast<float>(u) * df, fv = static_cast<float>(vv) * df;
+                const float radius = std::sqrt(fu * fu + fv * fv);
+                const auto k = static_cast<size_t>(std::nearbyint(radius / w));
+                r.NPSBIN[k] += power(u, vv);
+                r.NPSBIN[k] += power(kBlock - u, vv);
+                r.NPSBIN[k] += power(u, kBlock - vv);
+                r.NPSCNT[k] += 3;
+            }
+        }
+        for (int32_t k = 0; k <= r.NBINS; ++k) {
+            if (r.NPSCNT[k] > 0) r.NPSBIN[k] /= static_cast<float>(r.NPSCNT[k]);
+            r.NPSSUM[k] += r.NPSBIN[k];
+        }
+    }
+    for (int32_t k = 0; k <= r.NBINS; ++k) r.NPSBIN[k] = r.NPSSUM[k] / static_cast<float>(blocks);
+    for (int32_t k = 1; k <= r.NBINS; ++k) {
+        if (!(r.NPSBIN[k] > 0)) {
+            return "Bin " + std::to_string(k) + " of the spectrum has " +
+                   std::string(r.NPSCNT[k] == 0 ? "no samples" : "no power") +
+                   " (a constant ROI, or blocks that are exact quadratic surfaces): there is no noise to "
+                   "measure.";
+        }
+    }
+    return {};
+}
+
+} // namespace vantry

@@ -1,0 +1,303 @@
+// The noise spectra: blocks and their captions, bins, the three symmetric positions, the mean
+// before detrending, the tables, the data numbers and the refusals.
+#include "analysis_fixture.h"
+#include "mtf_chart.h"
+#include "nnps.h"
+#include "nnps_chart.h"
+#include "window_events.h"
+
+#include <cmath>
+#include <numbers>
+
+using namespace vantry;
+
+namespace {
+
+/// A scripted host that keeps the analysis window's caption at every yield.
+class CaptionHost : public ScriptedHost {
+public:
+    void DoEvents() override
+    {
+        ScriptedHost::DoEvents();
+        if (form != nullptr) captions.push_back(form->Caption);
+    }
+    const VylsfForm* form = nullptr;
+    std::vector<std::string> captions;
+};
+
+class Nnps : public AnalysisFixture {
+protected:
+    /// pedestal + amplitude cos(2 pi (u0 x + v0 y) / 256) + white two-level noise of `noise`.
+    static std::vector<int16_t> field(int32_t w, int32_t h, double pedestal, double amplitude = 0,
+                                      int u0 = 0, int v0 = 0, int noise = 0)
+    {
+        std::vector<int16_t> p(static_cast<size_t>(w) * h);
+        uint32_t state = 99;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                state = state * 1664525u + 1013904223u;
+                const double wave = amplitude * std::cos(2 * std::numbers::pi * (u0 * x + v0 * y) / 256.0);
+                const int n = noise == 0 ? 0 : ((state >> 16) & 1 ? noise : -noise);
+                p[static_cast<size_t>(y) * w + x] = static_cast<int16_t>(std::lround(pedestal + wave + n));
+            }
+        return p;
+    }
+    /// Positions (u, v), u, v = 1 .. 128, whose radius nint(r / w) is bin k (0.1 mm pitch).
+    static int positionsInBin(int k)
+    {
+        const float df = 1.0f / (0.1f * 256.0f), w = df * 5.12f;
+        int count = 0;
+        for (int u = 1; u <= 128; ++u)
+            for (int vv = 1; vv <= 128; ++vv) {
+                const float fu = u * df, fv = vv * df;
+                count += std::nearbyint(std::sqrt(fu * fu + fv * fv) / w) == k;
+            }
+        return count;
+    }
+    double stored(int d, int bin) const { return std::pow(10.0, v.r.NPSVAL[d - 1][bin - 1]); }
+};
+
+TEST_F(Nnps, BlocksRunAlongTheRowsWithAProgressCaptionEach)
+{
+    CaptionHost captionHost;
+    captionHost.form = &k.vylsf;
+    Korvelf kk(captionHost, kernels);
+    kk.ws = k.ws;
+    Vylsf vv(kk);
+    Form_Load(vv);
+    kk.ws.IMG[0] = {512, 256, field(512, 256, 1000, 0, 0, 0, 10)};
+    kk.ws.LOADED[0] = 1;
+    kk.ws.PIXMM[0] = 0.1f;
+    kk.roi[0] = {0, 0, 512, 256};
+    captionHost.form = &kk.vylsf;
+    captionHost.inputAnswers.emplace_back("1");
+    NNPS2D_Click(vv);
+    EXPECT_EQ(captionHost.captions, (std::vector<std::string>{" 0/ 1", " 1/ 1"}));
+    EXPECT_EQ(vv.r.DSPMODE, 4);
+}
+
+TEST_F(Nnps, StoredFrequenciesRunToNyquistInTwentyFiveBins)
+{
+    loadWithRoi(256, 256, field(256, 256, 1000, 0, 0, 0, 10), 0, 0, 256, 256);
+    answer({"1"});
+    NNPS2D_Click(v);
+    ASSERT_EQ(v.r.NPSNUM[0], 25);
+    for (int i = 0; i < 25; ++i) EXPECT_NEAR(v.r.NPSFRQ[0][i], 0.2 * (i + 1), 1e-5) << i;
+    EXPECT_EQ(v.r.DATALBL[0], k.ws.PRESETNAME[0] + " R");
+    EXPECT_EQ(v.form().Caption, v.r.DATALBL[0]);
+    EXPECT_EQ(v.r.NPSLAST, 1);
+}
+
+TEST_F(Nnps, DiagonalCosineFillsOneBinThroughThreeOfTheFourSymmetricPositions)
+{
+    // cos at (u, v) = (20, 15): radius 25 steps = 0.977 cycles/mm, bin nint(25 / 5.12) = 5.
+    // Its power sits at (20, 15) and (236, 241) only; of the three positions averaged, one holds
+    // it. The mean is taken before the trend is removed, so the pedestal normalises.
+    const double amplitude = 200, pedestal = 2000;
+    // Rounding to whole pixel values leaves a little power in every other bin.
+    loadWithRoi(256, 256, field(256, 256, pedestal, amplitude, 20, 15), 0, 0, 256, 256);
+    answer({"1"});
+    NNPS2D_Click(v);
+    ASSERT_EQ(v.r.NPSNUM[0], 25) << (host.messages.empty() ? "" : host.messages[0]);
+    // |X(20, 15)|^2 = (a / 2 x 65536)^2 with a = amplitude / pedestal, times pitch^2 / 65536.
+    const double a = amplitude / pedestal;
+    const double peak = a * a / 4 * 65536 * 0.01;
+    const double expected = peak / (3.0 * positionsInBin(5));
+    // the detrend takes a little of the cosine; rounding adds about 1e-9 a position
+    EXPECT_NEAR(stored(1, 5), expected, 0.02 * expected);
+    EXPECT_LT(stored(1, 4), expected / 100);
+}
+
+TEST_F(Nnps, AbsoluteSpectrumIsTheNormalisedOneTimesTheSquaredMean)
+{
+    const auto pixels = field(256, 256, 1500, 0, 0, 0, 10);
+    double mean = 0;
+    for (int16_t p : pixels) mean += p / 65536.0;
+    loadWithRoi(256, 256, pixels, 0, 0, 256, 256);
+    answer({"1"});
+    NNPS2D_Click(v);
+    answer({"2"});
+    NPS2D_Click(v);
+    for (int bin = 1; bin <= 25; ++bin) {
+        // single-precision spectra: a few units of 1e-7 apart
+        EXPECT_NEAR(stored(2, bin) / stored(1, bin), mean * mean, mean * mean * 1e-5) << bin;
+    }
+}
+
+TEST_F(Nnps, OneDimensionalBandsAndTheirPrompts)
+{
+    loadWithRoi(256, 256, field(256, 256, 1000, 0, 0, 0, 10), 0, 0, 256, 256);
+    answer({"1", "3", "1"});
+    NNPS1D_Click(v);
+    EXPECT_EQ(host.prompts[0].prompt, "Direction 0..H  1..V = ");
+    EXPECT_EQ(host.prompts[0].deflt, " 0");
+    EXPECT_EQ(host.prompts[1].prompt, "Average line number = ");
+    EXPECT_EQ(host.prompts[1].deflt, " 7");
+    EXPECT_EQ(host.prompts[2].prompt, "Data No.= ");
+    EXPECT_EQ(v.r.NPSU, 3);
+    EXPECT_EQ(v.r.NPSV, 128);
+    EXPECT_EQ(v.r.DATALBL[0], k.ws.PRESETNAME[0] + " V");
+    answer({"-4", ScriptedHost::kAcceptDefault, "2"});
+    NNPS1D_Click(v);
+    EXPECT_EQ(v.r.NPSU, 128) << "below 0 is H";
+    EXPECT_EQ(v.r.NPSV, 7);
+    EXPECT_EQ(v.r.NPSDIR, " H");
+}
+
+TEST_F(Nnps, RefusalsStoreNothing)
+{
+    loadWithRoi(256, 256, field(256, 256, 1000, 0, 0, 0, 10), 0, 0, 256, 256);
+    for (const char* lines : {"0", "129", "abc"}) {
+        host.messages.clear();
+        answer({"0", lines});
+        NNPS1D_Click(v);
+        EXPECT_EQ(host.messages.size(), 1u) << lines;
+        EXPECT_EQ(v.r.NPSNUM[0], 0) << lines;
+    }
+    host.messages.clear();
+    loadWithRoi(256, 256, std::vector<int16_t>(256 * 256, 1000), 0, 0, 256, 256);
+    NNPS2D_Click(v);
+    ASSERT_EQ(host.messages.size(), 1u) << "a constant ROI has no power";
+    EXPECT_EQ(v.r.NPSNUM[0], 0);
+
+    host.messages.clear();
+    loadWithRoi(300, 300, field(300, 300, 1000, 0, 0, 0, 10), 100, 0, 256, 256);
+    NNPS2D_Click(v);
+    ASSERT_EQ(host.messages.size(), 1u) << "outside the image";
+    EXPECT_NE(host.messages[0].find("outside"), std::string::npos);
+
+    // A ROI that is not a whole number of blocks makes the entries do nothing.
+    host.messages.clear();
+    const size_t prompts = host.prompts.size();
+    loadWithRoi(300, 256, field(300, 256, 1000, 0, 0, 0, 10), 0, 0, 300, 256);
+    NNPS2D_Click(v);
+    NPS2D_Click(v);
+    NNPS1D_Click(v);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.prompts.size(), prompts);
+    EXPECT_EQ(v.r.DSPMODE, 0);
+}
+
+TEST_F(Nnps, DataNumbersAndTheirDefaults)
+{
+    loadWithRoi(256, 256, field(256, 256, 1000, 0, 0, 0, 10), 0, 0, 256, 256);
+    answer({"9"});
+    NNPS2D_Click(v);
+    EXPECT_EQ(v.r.DATANO, 7);
+    answer({ScriptedHost::kAcceptDefault});
+    NNPS2D_Click(v);
+    EXPECT_EQ(host.prompts.back().deflt, " 7") << "after a chart of 7 curves";
+    answer({"0"});
+    NNPS2D_Click(v);
+    EXPECT_EQ(v.r.DATANO, 1);
+    EXPECT_EQ(v.r.NEXTNO, 2);
+    v.r.NPSLAST = 0; // an MTF was computed meanwhile
+    answer({ScriptedHost::kAcceptDefault});
+    NNPS2D_Click(v);
+    EXPECT_EQ(host.prompts.back().deflt, " 1");
+    host.inputAnswers.push_back(std::nullopt);
+    const auto before = v.r.NPSVAL;
+    NNPS2D_Click(v);
+    EXPECT_EQ(v.r.NPSVAL, before) << "a cancel stores nothing";
+}
+
+TEST_F(Nnps, TableRightAfterTheComputationKeepsSmallValues)
+{
+    loadWithRoi(256, 256, field(256, 256, 1000, 0, 0, 0, 10), 0, 0, 256, 256);
+    answer({"1"});
+    NNPS2D_Click(v);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = host.clipboardText.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(host.clipboardText.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 1u + 31u) << "f = 0.1 .. 3.1, all below the last stored 5.0";
+    EXPECT_EQ(lines[0], v.r.DATALBL[0]);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_NE(lines[i].find("E-0"), std::string::npos) << lines[i];
+        EXPECT_NEAR(std::stod(lines[i]), 1e-6, 0.3e-6) << "white noise of 10 on 1000, 0.1 mm";
+    }
+}
+
+TEST(NoiseText, ExponentOnlyWhereTheFixedFormShowsZero)
+{
+    EXPECT_EQ(noiseText(9.8712e-7, 4), "9.87E-07");
+    EXPECT_EQ(noiseText(0.00004, 4), "4.00E-05");
+    EXPECT_EQ(noiseText(0.00005, 4), "0.0001") << "shown as non-zero: kept";
+    EXPECT_EQ(noiseText(1.2345, 4), "1.2345");
+    EXPECT_EQ(noiseText(0.0, 4), "0.0000");
+    EXPECT_EQ(noiseText(1e-6, 8), "0.00000100");
+    EXPECT_EQ(noiseText(4e-9, 8), "4.00E-09");
+}
+
+class NnpsChart : public Nnps {
+protected:
+    void store(int d, const std::string& label, double level)
+    {
+        const auto slot = static_cast<size_t>(d - 1);
+        v.r.DATALBL[slot] = label;
+        v.r.NPSNUM[slot] = 25;
+        for (int i = 0; i < 25; ++i) {
+            v.r.NPSFRQ[slot][i] = 0.2f * static_cast<float>(i + 1);
+            v.r.NPSVAL[slot][i] = static_cast<float>(std::log10(level));
+        }
+    }
+};
+
+TEST_F(NnpsChart, SelectionJoinsTheStoredPointsUpToFreqMax)
+{
+    store(2, "B R", 1e-6);
+    store(4, "D H", 1e-5);
+    answer({"2,4"});
+    NPSCOMP_Click(v);
+    EXPECT_EQ(v.r.DSPMODE, 4);
+    EXPECT_EQ(v.r.NEXTNO, 3);
+    int segments = 0;
+    for (const auto& c : host.canvas.calls) {
+        if (c.kind != DrawCall::Kind::Line || c.value != 11) continue;
+        ++segments;
+        if (c.x2 <= 3.0 && c.x1 != 0.68 * 3.0f) {
+            EXPECT_NEAR(c.y2, 2.0, 1e-5) << "10^-6 sits 2 decades up";
+        }
+    }
+    EXPECT_EQ(segments, 15 + 1) << "points 0.2 .. 3.0, and the legend";
+    const auto texts = printed();
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 2, texts.end()),
+              (std::vector<std::string>{"  B R", "  D H"}));
+    EXPECT_TRUE(v.form().CENADJ[2].Visible && v.form().CENADJ[3].Visible);
+}
+
+TEST_F(NnpsChart, ClipResamplesOnTheGridBeyondTheStoredPoints)
+{
+    store(1, "A R", 2.5e-6);
+    v.r.DATANO = 1;
+    answer({ScriptedHost::kAcceptDefault});
+    NPSCLIP_Click(v);
+    EXPECT_EQ(host.prompts.back().prompt, "Data No.=");
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = host.clipboardText.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(host.clipboardText.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 31u);
+    EXPECT_EQ(lines[0], "\tA R");
+    EXPECT_EQ(lines[1], "0.10\t0.00000250") << "before the first stored point: the first cubic";
+    EXPECT_EQ(lines[30], "3.00\t0.00000250");
+    answer({"3"});
+    NPSCLIP_Click(v);
+    EXPECT_EQ(host.messages.back(), "no data!");
+    answer({"12"});
+    NPSCLIP_Click(v);
+    EXPECT_NE(host.messages.back(), "no data!");
+}
+
+TEST_F(NnpsChart, ArrowsMoveTheDecadesAndRedrawTheCurves)
+{
+    store(1, "A R", 1e-6);
+    v.r.DATANO = 1;
+    v.r.DSPMODE = 4;
+    CENADJ_Click(v, 2);
+    EXPECT_FLOAT_EQ(v.r.LOGBASE, -9.0f);
+    double y = 0;
+    for (const auto& c : host.canvas.calls)
+        if (c.kind == DrawCall::Kind::Line && c.value == 10 && c.x1 != 0.68 * 3.0f) y = c.y2;
+    EXPECT_NEAR(y, 3.0, 1e-5) << "10^-6 is three decades above 10^-9";
+}
+
+} // namespace
