@@ -103,6 +103,9 @@ void MTFCLC(Vylsf& v)
         r.MTFFRQ[slot][n] = w.CURVEX[n];
         clip += fixed3(w.CURVEY[n]) + "\r\n";
     }
+    r.MTFSUM[slot] = summarizeMtf(r.MTFFRQ[slot].data(), r.MTFVAL[slot].data(), npts,
+                                  v.k.ws.PIXMM[v.k.ws.CURSLOT]);
+    r.LASTMTFNO = d;
     host.setClipboardText(clip);
     r.YMAX = 1.0f;
     MTFDSP(v, 0);

@@ -44,6 +44,15 @@ std::vector<int32_t> storedCurves(const std::vector<int32_t>& selection)
 
 } // namespace
 
+std::string summaryText(const MtfSummary& s)
+{
+    const auto figure = [](const std::optional<float>& v, int decimals) {
+        return v ? fixed(*v, decimals) : std::string("-");
+    };
+    return "MTF50 " + figure(s.mtf50, 2) + "  MTF10 " + figure(s.mtf10, 2) + "  Nyq " +
+           figure(s.nyquist, 3);
+}
+
 std::vector<int32_t> SELPARSE(std::string_view text)
 {
     std::vector<int32_t> list;
@@ -107,7 +116,10 @@ void MTFDSP(Vylsf& v, int ask)
             c.line(0.65 * xmax, 0.95 * ymax - 0.08 * ymax * curve, 0.7 * xmax,
                    0.95 * ymax - 0.08 * ymax * curve, colour);
             c.setCurrentPosition(c.currentX(), c.currentY() + 0.03);
+            const double labelX = c.currentX();
             c.print("  " + r.DATALBL[curve], false);
+            c.setCurrentPosition(labelX, c.currentY());
+            c.print("  " + summaryText(r.MTFSUM[curve]), false);
         }
         c.setDrawWidth(1);
     }

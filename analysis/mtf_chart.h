@@ -4,11 +4,15 @@
 #include "vylsf.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace vantry {
 
+/// The summary line under a curve's legend: "MTF50 1.52  MTF10 2.95  Nyq 0.123", "-" for a
+/// figure not reached.
+std::string summaryText(const MtfSummary& s);
 /// Curve indexes (data number - 1) named by a selection text: "3", "2-4", "2,4,5". Indexes are not
 /// checked against the store here; a range yields at most 8 of them.
 std::vector<int32_t> SELPARSE(std::string_view text);

@@ -1,6 +1,7 @@
 #include "nnps.h"
 
 #include "lesq2d.h"
+#include "nnps_blocks.h"
 #include "nnps_chart.h"
 #include "numtext.h"
 #include "prompts.h"
@@ -36,7 +37,9 @@ void computeAndStore(Vylsf& v, int raw)
     const Workspace& ws = v.k.ws;
     const float df = 1.0f / (ws.PIXMM[ws.CURSLOT] * static_cast<float>(kBlock));
     const float w = df * 5.12f;
+    const std::string caption = v.form().Caption;
     if (std::string error = RADINPS(v, raw); !error.empty()) {
+        v.form().Caption = caption; // the progress of a refused run is no status
         host.MsgBox(error);
         return;
     }
@@ -65,6 +68,8 @@ void computeAndStore(Vylsf& v, int raw)
     for (Control& b : form.CENADJ) b.Visible = false;
     form.FINESTP.Visible = false;
     r.NPSNUM[slot] = r.NBINS;
+    r.NPSRAW[slot] = static_cast<int16_t>(raw);
+    r.LASTNPSNO = d;
     WSDSP(v, 0);
     r.DSPMODE = 4;
     r.NPSLAST = 1;
@@ -163,98 +168,7 @@ void FFT2D256(Vylsf& v, int sign)
 
 std::string RADINPS(Vylsf& v, int raw)
 {
-    VylsfRecord& r = v.r;
-    Workspace& ws = v.k.ws;
-    const int view = ws.CURSLOT;
-    const RoiRecord roi = v.k.roi[view];
-    const ImageBuffer& img = ws.IMG[view];
-    if (roi.ROIX < 0 || roi.ROIY < 0 || roi.ROIX + roi.ROIW > img.width ||
-        roi.ROIY + roi.ROIH > img.height) {
-        return "The ROI (" + std::to_string(roi.ROIX) + ", " + std::to_string(roi.ROIY) + ", " +
-               std::to_string(roi.ROIW) + " x " + std::to_string(roi.ROIH) +
-               ") reaches outside the image (" + std::to_string(img.width) + " x " +
-               std::to_string(img.height) + ").";
-    }
-    if (!(ws.PIXMM[view] > 0)) return "The image has no pixel pitch: choose a detector entry with one.";
-    if (r.NPSU < 1 || r.NPSU > 128 || r.NPSV < 1 || r.NPSV > 128) {
-        return "The band must take 1 to 128 lines beside the axis.";
-    }
-    r.ROIDAT.resize(static_cast<size_t>(roi.ROIW) * roi.ROIH);
-    for (int32_t j = 0; j < roi.ROIH; ++j) {
-        for (int32_t i = 0; i < roi.ROIW; ++i) {
-            r.ROIDAT[i + static_cast<size_t>(roi.ROIW) * j] = img.at(roi.ROIX + i, roi.ROIY + j);
-        }
-    }
-    ws.NFFT = kBlock;
-    ws.NFFTBIT = kBits;
-    for (int32_t i = 0; i <= 128; ++i) {
-        ws.SINTB[i] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
-        ws.COSTB[i] = static_cast<float>(std::cos(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
-    }
-    r.NPSRE.assign(kSamples, 0.0f);
-    r.NPSIM.assign(kSamples, 0.0f);
-    r.NPSFIT.assign(kSamples, 0.0f);
-    const float pitch = ws.PIXMM[view];
-    const float df = 1.0f / (pitch * static_cast<float>(kBlock));
-    const float w = df * 5.12f;
-    const int32_t nx = roi.ROIW / kBlock, ny = roi.ROIH / kBlock, blocks = nx * ny;
-    const float s = pitch * pitch / static_cast<float>(kSamples);
-    const auto power = [&](int32_t a, int32_t c) {
-        const size_t at = static_cast<size_t>(a) + static_cast<size_t>(c) * kBlock;
-        return (r.NPSRE[at] * r.NPSRE[at] + r.NPSIM[at] * r.NPSIM[at]) * s;
-    };
-    for (int32_t b = 0; b < blocks; ++b) {
-        const int32_t bx = b % nx, by = b / nx;
-        v.form().Caption = plainNumber(static_cast<double>(b)) + "/" + plainNumber(static_cast<double>(blocks - 1));
-        v.host().DoEvents();
-        std::fill(r.NPSBIN.begin(), r.NPSBIN.end(), 0.0f);
-        std::fill(r.NPSCNT.begin(), r.NPSCNT.end(), 0);
-        for (int32_t j = 0; j < kBlock; ++j) {
-            const float* from = &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
-                                          static_cast<size_t>(roi.ROIW) * (static_cast<size_t>(kBlock) * by + j)];
-            std::copy_n(from, kBlock, &r.NPSRE[static_cast<size_t>(j) * kBlock]);
-        }
-        float rows = 0;
-        for (int32_t j = 0; j < kBlock; ++j) {
-            float sj = 0;
-            for (int32_t i = 0; i < kBlock; ++i) sj += r.NPSRE[i + static_cast<size_t>(j) * kBlock];
-            rows += sj / 256.0f;
-        }
-        float m = rows / 256.0f;
-        TREND2D(v);
-        if (raw == 1) m = 1.0f;
-        if (m == 0) return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
-        for (int32_t i = 0; i < kSamples; ++i) {
-            r.NPSRE[i] /= m;
-            r.NPSIM[i] = 0;
-        }
-        FFT2D256(v, 1);
-        for (int32_t u = 1; u <= r.NPSU; ++u) {
-            for (int32_t vv = 1; vv <= r.NPSV; ++vv) {
-                const float fu = static_cast<float>(u) * df, fv = static_cast<float>(vv) * df;
-                const float radius = std::sqrt(fu * fu + fv * fv);
-                const auto k = static_cast<size_t>(std::nearbyint(radius / w));
-                r.NPSBIN[k] += power(u, vv);
-                r.NPSBIN[k] += power(kBlock - u, vv);
-                r.NPSBIN[k] += power(u, kBlock - vv);
-                r.NPSCNT[k] += 3;
-            }
-        }
-        for (int32_t k = 0; k <= r.NBINS; ++k) {
-            if (r.NPSCNT[k] > 0) r.NPSBIN[k] /= static_cast<float>(r.NPSCNT[k]);
-            r.NPSSUM[k] += r.NPSBIN[k];
-        }
-    }
-    for (int32_t k = 0; k <= r.NBINS; ++k) r.NPSBIN[k] = r.NPSSUM[k] / static_cast<float>(blocks);
-    for (int32_t k = 1; k <= r.NBINS; ++k) {
-        if (!(r.NPSBIN[k] > 0)) {
-            return "Bin " + std::to_string(k) + " of the spectrum has " +
-                   std::string(r.NPSCNT[k] == 0 ? "no samples" : "no power") +
-                   " (a constant ROI, or blocks that are exact quadratic surfaces): there is no noise to "
-                   "measure.";
-        }
-    }
-    return {};
+    return radinpsWith(v, raw, NpsReading::Summed);
 }
 
 } // namespace vantry

@@ -63,8 +63,15 @@ void NPSCLIP_Click(Vylsf& v)
     std::string text = "\t" + r.DATALBL[*slot] + "\r\n";
     for (int32_t i = 1; i <= *rows - 1; ++i) {
         const float f = static_cast<float>(i) * r.NFINT;
-        const double y = splineAt(v.curve, f);
-        text += fixed2(f) + "\t" + noiseText(std::pow(10.0, y), 8) + "\r\n";
+        const double value = std::pow(10.0, static_cast<double>(splineAt(v.curve, f)));
+        // Far beyond the stored points the last cubic of the logarithm runs away.
+        if (!(value < 1e30)) {
+            v.host().MsgBox("At " + fixed2(f) + " cycles/mm the curve extrapolated beyond its last point (" +
+                            fixed2(r.NPSFRQ[*slot][r.NPSNUM[*slot] - 1]) +
+                            ") has no sensible value: lower Freq max in \"Setting\".");
+            return;
+        }
+        text += fixed2(f) + "\t" + noiseText(value, 8) + "\r\n";
     }
     v.host().setClipboardText(text);
 }

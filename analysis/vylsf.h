@@ -3,6 +3,7 @@
 // workspace it measures. Each test builds a fresh one.
 
 #include "korvelf.h"
+#include "mtf_summary.h"
 
 #include <array>
 #include <cstdint>
@@ -44,6 +45,8 @@ struct VylsfRecord {
     std::array<int16_t, kCurveSlots> MTFNUM{}; ///< points of each stored MTF curve
     std::array<std::array<float, kCurvePoints>, kCurveSlots> MTFFRQ{}, MTFVAL{};
     int16_t VFON = 0; ///< last answer to the V-filter prompt
+    /// MTF50, MTF10 and the MTF at Nyquist of each stored MTF curve.
+    std::array<MtfSummary, kCurveSlots> MTFSUM{};
 
     // The edge, from "ESF reprojection"
     int16_t NSAMP = 0; ///< L: samples across the edge (the longer side of the ROI)
@@ -76,8 +79,18 @@ struct VylsfRecord {
     std::array<std::array<float, kCurvePoints>, kCurveSlots> NPSVAL{}; ///< log10 of the power
     std::array<int16_t, kCurveSlots> NPSNUM{}; ///< points of each stored noise curve
     int16_t NPSLAST = 0; ///< 1 after a noise curve was stored, 0 after an MTF
+    std::array<int16_t, kCurveSlots> NPSRAW{}; ///< 1 for an absolute "2D-NPS" curve
     /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].
     std::vector<float> NPSRE, NPSIM, NPSFIT;
+
+    // DQE and NEQ of a stored MTF and NNPS
+    int16_t LASTMTFNO = 0, LASTNPSNO = 0; ///< data numbers of the curves stored last
+    std::string DQEBEAM = "RQA5";         ///< beam quality last typed
+    float DQEKERMA = 2.5f;                ///< air kerma at the detector last typed, uGy
+    double DQEQ = 0;                      ///< photons per mm^2 and uGy of the last DQE
+    int16_t DQEMTFNO = 0, DQENPSNO = 0;   ///< the curves of the last DQE
+    /// The last DQE on the NNPS curve's frequencies: f, MTF, NNPS, NEQ, DQE.
+    std::vector<double> DQEFRQ, DQEMTF, DQENPS, DQENEQ, DQEVAL;
 
     /// Real and imaginary work arrays of the transforms.
     std::vector<float> FFTRE = std::vector<float>(kTrigEntries);

@@ -6,6 +6,7 @@
 #include "korvelf.h"
 #include "lsf.h"
 #include "mtf.h"
+#include "nnps.h"
 #include "program_folder.h"
 #include "scripted_host.h"
 #include "vylsf.h"
@@ -94,3 +95,38 @@ void BM_roiToStoredMtfWithVFilter(benchmark::State& state)
 BENCHMARK(BM_lsfTransformModulus901Samples501Frequencies)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_vfilter900Samples)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_roiToStoredMtfWithVFilter)->Unit(benchmark::kMillisecond);
+
+namespace {
+struct NoiseAnalysis {
+    vantry::ScriptedHost host;
+    vantry::KernelBinding kernels{vantry::programFolder()};
+    vantry::Korvelf k{host, kernels};
+    vantry::Vylsf v{k};
+    explicit NoiseAnalysis(int32_t side)
+    {
+        vantry::Workspace& ws = k.ws;
+        ws.XSZ[0] = ws.VIEWXS[0] = side;
+        ws.YSZ[0] = ws.VIEWYS[0] = side;
+        ws.PIXMM[0] = 0.1f;
+        std::vector<int16_t> p(static_cast<size_t>(side) * side);
+        uint32_t s = 1;
+        for (auto& x : p) { s = s * 1664525u + 1013904223u; x = static_cast<int16_t>(990 + (s >> 24) % 21); }
+        ws.IMG[0] = {side, side, std::move(p)};
+        ws.LOADED[0] = 1;
+        ws.CURSLOT = 0;
+        ws.PI2 = 6.283184f;
+        k.roi[0] = {0, 0, static_cast<int16_t>(side), static_cast<int16_t>(side)};
+        vantry::Form_Load(v);
+    }
+};
+void BM_tmpNnps(benchmark::State& state)
+{
+    NoiseAnalysis a(static_cast<int32_t>(state.range(0)));
+    for (auto _ : state) {
+        a.host.inputAnswers = {"1"};
+        vantry::NNPS2D_Click(a.v);
+        if (a.v.r.NPSNUM[0] != 25) std::abort();
+    }
+}
+}
+BENCHMARK(BM_tmpNnps)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond);

@@ -7,9 +7,12 @@
 #include "magnification.h"
 #include "mtf.h"
 #include "mtf_chart.h"
+#include "nnps.h"
+#include "nnps_chart.h"
 #include "output_file.h"
 #include "png_writer.h"
 #include "roi_statistics.h"
+#include "settings.h"
 #include "size_controls.h"
 #include "svg_writer.h"
 #include "transforms.h"
@@ -44,6 +47,9 @@ const char* kUsage =
     "       vantry-measure roi FILE --preset NAME [--list PATH] --roi X,Y,W,H [--back X,Y,W,H]\n"
     "       vantry-measure mtf FILE --preset NAME [--list PATH] --roi X,Y,W,H [--binw B] [--shift S]\n"
     "                           [--vfilter 0|1] [--fmax F] [--fint F] [--data-no D] [--svg OUT]\n"
+    "       vantry-measure nnps FILE --preset NAME [--list PATH] --roi X,Y,W,H\n"
+    "                           [--mode 2d|1d-h|1d-v|nps] [--lines N] [--nfmax F] [--nfint F]\n"
+    "                           [--data-no D] [--svg OUT]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -109,6 +115,43 @@ const char* kUsage =
     "                   colour and legend row on the chart\n"
     "  --svg OUT        write the final MTF chart (960 x 720 pixels) as an SVG picture\n"
     "\n"
+    "nnps     reads FILE as read does, sets the ROI of view 0 to X,Y,W,H on a flat field,\n"
+    "         presses Measure and runs, from the \"Noise\" menu of the analysis window,\n"
+    "         \"Setting\" (only with --nfmax or --nfint), the item of --mode and \"Clip NNPS \"\n"
+    "         for the curve it stored. The ROI is cut into blocks of 256 x 256 pixels: its\n"
+    "         width and height must be multiples of 256. Prints, in order:\n"
+    "           point F V      25 lines, the stored curve: F its frequency (cycles/mm,\n"
+    "                          %.6g), from 1/25 of the Nyquist frequency up to it (0.2 .. 5\n"
+    "                          for 0.1 mm pixels), and V the noise power there (%.6e):\n"
+    "                          normalised, in mm^2, or for --mode nps in (pixel value)^2 mm^2\n"
+    "           LABEL          the clipboard after the computation: the preset name and\n"
+    "           V ...          \" R\" (radial), \" H\" or \" V\" (1D), then the power at NFINT,\n"
+    "                          2 NFINT, ..., one per line, as \"0.0000\" or, when four\n"
+    "                          decimals would show 0, as \"1.56E-06\": NFMAX / NFINT\n"
+    "                          rounded, plus 1 values (31 for 3 and 0.1), fewer where\n"
+    "                          they would pass the last point\n"
+    "           <TAB>LABEL     the \"Clip NNPS \" clipboard: a TAB and the label, then one\n"
+    "           0.00<TAB>V ... row per frequency NFINT, 2 NFINT, ..., NFMAX (30 rows for 3\n"
+    "                          and 0.1): the frequency as \"0.00\", a TAB and the power as\n"
+    "                          \"0.00000000\" or, when eight decimals would show 0, as\n"
+    "                          \"1.23E-09\"\n"
+    "         Numbers must be wholly decimal numbers in the ranges below; anything else is a\n"
+    "         usage error. A ROI that is not a whole number of blocks, lies outside the image\n"
+    "         or holds no noise, or a line number outside 1 to 128, exits with 3 and the\n"
+    "         reason.\n"
+    "\n"
+    "  --roi X,Y,W,H    the ROI (required)\n"
+    "  --mode M         the item: 2d \"2D-NNPS\" (default), 1d-h and 1d-v \"1D-NNPS\"\n"
+    "                   answered with the direction H or V, nps \"2D-NPS\" (blocks not\n"
+    "                   divided by their means)\n"
+    "  --lines N        answers \"Average line number = \" of 1d-h and 1d-v: the lines\n"
+    "                   averaged on either side of the axis (default 7)\n"
+    "  --nfmax F        \"Freq max\" of the noise \"Setting\", 0.2 to 5 (default 3)\n"
+    "  --nfint F        \"Freq interval\" of the noise \"Setting\", 0.01 to 0.3 (default 0.1)\n"
+    "  --data-no D      answers \"Data No.= \" with 1 to 7 (default the prompt's, 1): the\n"
+    "                   curve's colour and legend row on the chart\n"
+    "  --svg OUT        write the final NNPS chart (960 x 720 pixels) as an SVG picture\n"
+    "\n"
     "Files named by --dump, --png and --svg are written only as regular files (new or replaced).\n"
     "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used, an output\n"
     "could not be written, or the method refused the measurement (the reason on stderr).\n";
@@ -137,10 +180,15 @@ struct Options {
 /// Options that take a value, and flags.
 const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--to-linear", "--dump", "--pane",
                                           "--ww", "--wl", "--mag", "--p100", "--flip", "--png", "--roi", "--back",
-                                          "--binw", "--shift", "--vfilter", "--fmax", "--fint", "--data-no", "--svg"};
+                                          "--binw", "--shift", "--vfilter", "--fmax", "--fint", "--data-no", "--svg",
+                                          "--mode", "--lines", "--nfmax", "--nfint"};
 /// The options of mtf; it refuses the others, which would otherwise pass unnoticed.
 const std::vector<std::string> kMtfOptions = {"--preset", "--list", "--roi", "--binw", "--shift", "--vfilter",
                                               "--fmax", "--fint", "--data-no", "--svg"};
+/// The options of nnps.
+const std::vector<std::string> kNnpsOptions = {"--preset", "--list",  "--roi",     "--mode",
+                                               "--lines",  "--nfmax", "--nfint",   "--data-no",
+                                               "--svg"};
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
 std::optional<Options> parse(int argc, char** argv, std::string& error)
@@ -436,10 +484,11 @@ std::string run(Session& s, Vylsf& v, const Step& step)
 {
     ScriptedHost& host = s.host;
     const size_t asked = host.prompts.size();
+    const size_t said = host.messages.size();
     host.inputAnswers.clear();
     for (const auto& answer : step.answers) host.inputAnswers.push_back(answer.second);
     step.handler(v);
-    if (!host.messages.empty()) return oneLine(host.messages.back());
+    if (host.messages.size() > said) return oneLine(host.messages.back());
     // An answer taken by another prompt would measure with numbers nobody asked for.
     for (size_t i = 0; i < step.answers.size(); ++i) {
         const std::string& expected = step.answers[i].first;
@@ -470,6 +519,19 @@ std::optional<double> rangedOption(const Options& o, const std::string& name, do
         return std::nullopt;
     }
     return v;
+}
+
+/// Writes the analysis window's last chart to the file of --svg, if one is named; the exit status
+/// of a failure, or 0.
+int writeChart(const Options& o, const ScriptedHost& host)
+{
+    if (!o.has("--svg")) return 0;
+    if (const std::string why =
+            samples::writeOutputFile(o.value("--svg"), samples::chartSvg(host.canvas.calls));
+        !why.empty()) {
+        return failure("cannot write " + o.value("--svg") + ": " + why);
+    }
+    return 0;
 }
 
 int mtf(const Options& o)
@@ -555,14 +617,164 @@ int mtf(const Options& o)
     if (host.clipboardText.empty()) return failure("\"Clip MTF\" put nothing on the clipboard");
     const std::string table = withLf(host.clipboardText);
 
-    if (o.has("--svg")) {
-        if (const std::string why =
-                samples::writeOutputFile(o.value("--svg"), samples::chartSvg(host.canvas.calls));
-            !why.empty()) {
-            return failure("cannot write " + o.value("--svg") + ": " + why);
+    if (const int status = writeChart(o, host); status != 0) return status;
+    std::printf("shift %.9g\n%s%s", static_cast<double>(proposed), values.c_str(), table.c_str());
+    return 0;
+}
+
+/// A noise item of the analysis window as --mode names it.
+struct NoiseMode {
+    const char* name;
+    const char* caption;
+    void (*handler)(Vylsf&);
+    const char* direction; ///< the answer to "Direction 0..H  1..V = ", or none
+};
+const NoiseMode kNoiseModes[] = {
+    {"2d", "2D-NNPS", NNPS2D_Click, nullptr},
+    {"1d-h", "1D-NNPS", NNPS1D_Click, "0"},
+    {"1d-v", "1D-NNPS", NNPS1D_Click, "1"},
+    {"nps", "2D-NPS", NPS2D_Click, nullptr},
+};
+
+/// A text that is wholly a whole decimal number of at most 9 digits, with an optional sign.
+std::optional<int32_t> wholeOf(const std::string& text)
+{
+    const size_t from = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (text.size() == from || text.size() - from > 9) return std::nullopt;
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    }
+    return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+/// The noise "Setting" answered with the given texts (nullopt keeps the current value); the reason
+/// it did not take them, or an empty text.
+std::string setNoiseRange(Session& s, Vylsf& v, const std::optional<std::string>& nfmax,
+                          const std::optional<std::string>& nfint)
+{
+    ScriptedHost& host = s.host;
+    const size_t asked = host.prompts.size();
+    const size_t said = host.messages.size();
+    host.inputAnswers = {nfmax.value_or(ScriptedHost::kAcceptDefault),
+                         nfint.value_or(ScriptedHost::kAcceptDefault)};
+    host.msgBoxAnswers = {MsgBoxAnswer::Yes};
+    SETNPS(v);
+    // The summary box is the dialogue's last step, not a refusal.
+    if (host.prompts.size() != asked + 2 || host.messages.size() != said + 1 ||
+        host.prompts[asked].prompt != "Freq max = " ||
+        host.prompts[asked + 1].prompt != "Freq interval = ") {
+        return "the noise \"Setting\" did not ask \"Freq max = \" and \"Freq interval = \" as "
+               "expected";
+    }
+    host.messages.pop_back();
+    const auto took = [](const std::optional<std::string>& text, float value) {
+        return !text || static_cast<float>(leadingNumber(*text)) == value;
+    };
+    if (!took(nfmax, v.r.NFMAX) || !took(nfint, v.r.NFINT)) {
+        return "the noise \"Setting\" changed the frequency range it was given";
+    }
+    return {};
+}
+
+int nnps(const Options& o)
+{
+    for (const auto& [name, values] : o.values) {
+        if (std::find(kNnpsOptions.begin(), kNnpsOptions.end(), name) == kNnpsOptions.end()) {
+            return usageError("nnps does not take " + name);
         }
     }
-    std::printf("shift %.9g\n%s%s", static_cast<double>(proposed), values.c_str(), table.c_str());
+    if (!o.has("--roi")) return usageError("nnps needs --roi X,Y,W,H");
+    const auto flatRoi = roiOf(o.value("--roi"));
+    if (!flatRoi) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
+    const std::string modeName = o.has("--mode") ? o.value("--mode") : "2d";
+    const NoiseMode* mode = nullptr;
+    for (const NoiseMode& m : kNoiseModes) {
+        if (modeName == m.name) mode = &m;
+    }
+    if (mode == nullptr) {
+        return usageError("--mode needs one of 2d, 1d-h, 1d-v and nps, not \"" + modeName + "\"");
+    }
+    std::string lines = ScriptedHost::kAcceptDefault;
+    if (o.has("--lines")) {
+        if (mode->direction == nullptr) return usageError("--lines goes with --mode 1d-h or 1d-v");
+        const auto n = wholeOf(o.value("--lines"));
+        if (!n) {
+            return usageError("--lines needs a whole number, not \"" + o.value("--lines") + "\"");
+        }
+        // The window itself refuses a number outside 1 .. 128, as it does for the operator.
+        lines = std::to_string(*n);
+    }
+    std::string error;
+    std::optional<std::string> nfmax, nfint;
+    if (o.has("--nfmax")) {
+        if (!rangedOption(o, "--nfmax", 0.2, 5, error)) return usageError(error);
+        nfmax = o.value("--nfmax");
+    }
+    if (o.has("--nfint")) {
+        if (!rangedOption(o, "--nfint", 0.01, 0.3, error)) return usageError(error);
+        nfint = o.value("--nfint");
+    }
+    std::string dataNo = ScriptedHost::kAcceptDefault;
+    if (o.has("--data-no")) {
+        dataNo = o.value("--data-no");
+        if (dataNo.size() != 1 || dataNo[0] < '1' || dataNo[0] > '7') {
+            return usageError("--data-no needs one of 1 to 7, not \"" + dataNo + "\"");
+        }
+    }
+    if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
+
+    Session s;
+    if (const int status = openFile(o, s); status != 0) return status;
+    Korvelf& k = s.k;
+    ScriptedHost& host = s.host;
+    Vylsf v{k};
+    Form_Load(v);
+    k.ws.CURSLOT = 0;
+    k.roi[0] = *flatRoi;
+    MEASUREGO_Click(k);
+    if (!host.analysisWindowShown)
+        return failure("Measure did not open the analysis window: view 0 holds no image");
+    if (nfmax || nfint) {
+        if (std::string why = setNoiseRange(s, v, nfmax, nfint); !why.empty()) return failure(why);
+    }
+
+    Step compute{mode->caption, mode->handler, {}, 4};
+    if (mode->direction != nullptr) {
+        compute.answers = {{"Direction 0..H  1..V = ", mode->direction},
+                           {"Average line number = ", lines}};
+    }
+    compute.answers.emplace_back("Data No.= ", dataNo);
+    const size_t asked = host.prompts.size();
+    if (std::string why = run(s, v, compute); !why.empty()) {
+        // The items return without a word on a ROI of partial blocks; say what the window leaves
+        // the operator to notice.
+        const RoiRecord& roi = k.roi[0];
+        if (host.prompts.size() == asked && (roi.ROIW % kBlock != 0 || roi.ROIH % kBlock != 0)) {
+            return failure("the ROI of " + std::to_string(roi.ROIW) + " x " +
+                           std::to_string(roi.ROIH) + " pixels is not a whole number of " +
+                           std::to_string(kBlock) + " x " + std::to_string(kBlock) +
+                           " blocks: \"" + mode->caption + "\" stored nothing");
+        }
+        return failure(why);
+    }
+    const auto slot = static_cast<size_t>(v.r.DATANO - 1);
+    const int16_t points = v.r.NPSNUM[slot];
+    if (points < 1) return failure(std::string("\"") + mode->caption + "\" stored no curve");
+    const std::string values = withLf(host.clipboardText);
+    host.clipboardText.clear();
+    const Step clip{"Clip NNPS ", NPSCLIP_Click, {{"Data No.=", std::to_string(v.r.DATANO)}}, 4};
+    if (std::string why = run(s, v, clip); !why.empty()) {
+        return failure(why);
+    }
+    if (host.clipboardText.empty()) return failure("\"Clip NNPS \" put nothing on the clipboard");
+    const std::string table = withLf(host.clipboardText);
+
+    if (const int status = writeChart(o, host); status != 0) return status;
+    for (int32_t i = 0; i < points; ++i) {
+        const double power = std::pow(10.0, static_cast<double>(v.r.NPSVAL[slot][i]));
+        std::printf("point %.6g %.6e\n", static_cast<double>(v.r.NPSFRQ[slot][i]), power);
+    }
+    std::printf("%s%s", values.c_str(), table.c_str());
     return 0;
 }
 
@@ -586,6 +798,8 @@ int main(int argc, char** argv)
         status = roi(*options);
     } else if (options->command == "mtf") {
         status = mtf(*options);
+    } else if (options->command == "nnps") {
+        status = nnps(*options);
     } else {
         return usageError("unknown command " + options->command);
     }

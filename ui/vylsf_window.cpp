@@ -4,6 +4,8 @@
 #include "lsf.h"
 #include "mtf.h"
 #include "mtf_chart.h"
+#include "nnps.h"
+#include "nnps_chart.h"
 #include "qt_canvas.h"
 #include "settings.h"
 #include "window_events.h"
@@ -29,16 +31,19 @@
 
 namespace {
 
-/// The menu items (and item-less menus) that run a handler. The noise-power items without an
-/// entry stay in the menu and do nothing yet.
+/// The menu items (and item-less menus) that run a handler; the disabled items have none.
 struct MenuCommand {
     std::string_view name;
     void (*handler)(vantry::Vylsf&);
 };
 const MenuCommand kMenuCommands[] = {
-    {"DSPESF", vantry::DSPESF},   {"ESFOK", vantry::ESFOK},     {"MTFCLC", vantry::MTFCLC},
-    {"SETTING", vantry::SETTING}, {"CLIPMTF", vantry::CLIPMTF}, {"COMPMTF", vantry::COMPMTF},
-    {"SETNPS", vantry::SETNPS},   {"CLRSCREEN", vantry::CLRSCREEN},
+    {"DSPESF", vantry::DSPESF},         {"ESFOK", vantry::ESFOK},
+    {"MTFCLC", vantry::MTFCLC},         {"SETTING", vantry::SETTING},
+    {"CLIPMTF", vantry::CLIPMTF},       {"COMPMTF", vantry::COMPMTF},
+    {"NNPS1D", vantry::NNPS1D_Click},   {"NNPS2D", vantry::NNPS2D_Click},
+    {"NPS2D", vantry::NPS2D_Click},     {"SETNPS", vantry::SETNPS},
+    {"NPSCLIP", vantry::NPSCLIP_Click}, {"NPSCOMP", vantry::NPSCOMP_Click},
+    {"CLRSCREEN", vantry::CLRSCREEN},
 };
 
 void (*menuHandler(std::string_view name))(vantry::Vylsf&)

@@ -80,9 +80,13 @@ TEST_F(MtfChart, SelectionDrawsEachCurveInItsColourAndLegendRow)
     EXPECT_EQ(host.prompts.back().deflt, "1");
     // 301 resampled points a curve, each one segment, plus one legend line.
     EXPECT_EQ(segmentsByColour(), (std::map<int, int>{{11, 302}, {13, 302}, {14, 302}}));
+    // Each legend, then its curve's summary figures on the line below.
     const auto texts = printed();
-    EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()),
-              (std::vector<std::string>{"  DET2", "  DET4", "  DET5"}));
+    ASSERT_GE(texts.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 6, texts.end()),
+              (std::vector<std::string>{"  DET2", "  " + summaryText(v.r.MTFSUM[1]), "  DET4",
+                                        "  " + summaryText(v.r.MTFSUM[3]), "  DET5",
+                                        "  " + summaryText(v.r.MTFSUM[4])}));
     // The legend row follows the data number: curve 4 (index 3) at 0.95 - 0.24.
     for (const auto& c : host.canvas.calls) {
         if (c.kind == DrawCall::Kind::Line && c.value == 13 && c.x1 == 0.65 * 3.0f) {

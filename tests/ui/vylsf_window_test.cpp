@@ -312,6 +312,48 @@ protected:
         k.roi[0] = {28, 28, 200, 200};
     }
 
+    /// A 256 x 256 flat field of 1000 with uniform noise of -20 .. 20 in view 0, named FLAT, and
+    /// a ROI of one block on it.
+    void loadFlat()
+    {
+        const int32_t n = 256;
+        std::vector<int16_t> pixels(static_cast<size_t>(n) * n);
+        uint32_t state = 2024;
+        for (int16_t& p : pixels) {
+            state = state * 1664525u + 1013904223u;
+            p = static_cast<int16_t>(1000 + static_cast<int>(state >> 24) % 41 - 20);
+        }
+        Workspace& ws = k.ws;
+        ws.XSZ[0] = ws.YSZ[0] = n;
+        ws.PIXMM[0] = 0.1f;
+        ws.LOGFAC[0] = 1;
+        ws.PRESETNAME[0] = "FLAT";
+        ws.IMG[0] = {n, n, std::move(pixels)};
+        ws.LOADED[0] = 1;
+        ws.CURSLOT = 0;
+        k.roi[0] = {0, 0, n, n};
+    }
+
+    /// Mean height in chart units of the light green pixels (curve 1) left of 2 cycles/mm, where
+    /// the legend does not reach.
+    double curveHeight()
+    {
+        const QImage& image = host.qtCanvas.image();
+        double sum = 0;
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) != qRgb(0, 255, 0)) continue;
+                const QPointF user = host.qtCanvas.toUser(QPointF(x, y));
+                if (user.x() >= 2.0) continue;
+                sum += user.y();
+                ++count;
+            }
+        }
+        EXPECT_GT(count, 50) << "curve 1 is drawn";
+        return count == 0 ? 0 : sum / count;
+    }
+
     template <typename W>
     W* control(const char* name, int index = -1)
     {
@@ -384,16 +426,73 @@ TEST_F(AnalysisWindow, MenusShowTheModelAndFollowIt)
     EXPECT_EQ(window.windowTitle().toStdString().rfind("Vantry ver.", 0), 0u);
 }
 
-TEST_F(AnalysisWindow, NoisePowerItemsWithoutHandlerDoNothing)
+TEST_F(AnalysisWindow, NoiseComputationsWithoutAnImageDoNothing)
 {
     host.qtCanvas.line(0, 0, 100, 100, 15);
     const QImage before = host.qtCanvas.shownImage();
-    for (const char* name : {"NNPS1D", "NNPS2D", "NPS2D", "NPSCLIP", "NPSCOMP"}) {
+    for (const char* name : {"NNPS1D", "NNPS2D", "NPS2D"}) {
         window.menuAction(name)->trigger();
     }
     EXPECT_TRUE(host.prompts.empty());
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(host.qtCanvas.shownImage(), before);
+    EXPECT_EQ(v.r.DSPMODE, 0);
+}
+
+TEST_F(AnalysisWindow, NoiseMenuComputesDrawsAndReadsOut)
+{
+    loadFlat();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    window.menuAction("NNPS2D")->trigger();
+    ASSERT_EQ(v.r.NPSNUM[0], 25) << (host.messages.empty() ? "" : host.messages[0]);
+    EXPECT_EQ(host.prompts.back().prompt, "Data No.= ");
+    EXPECT_EQ(v.r.DSPMODE, 4);
+    EXPECT_EQ(window.windowTitle(), "FLAT R");
+    EXPECT_EQ(host.clipboardText.substr(0, 8), "FLAT R\r\n");
+    // Uniform noise of -20 .. 20 on 1000: 140 / 1000^2 x 0.01 mm^2, 10^-5.85, about 2.15
+    // decades above the chart's floor of 10^-8.
+    const double level = curveHeight();
+    EXPECT_NEAR(level, std::log10(1.4e-6) + 8, 0.1);
+
+    auto* up = control<QPushButton>("CENADJ", 2);
+    auto* down = control<QPushButton>("CENADJ", 3);
+    ASSERT_TRUE(up->isVisible() && down->isVisible()) << "the decades move with the arrows";
+    EXPECT_EQ(down->text(), "v");
+    EXPECT_FALSE(control<QPushButton>("CENADJ", 0)->isVisible());
+    down->click();
+    EXPECT_FLOAT_EQ(v.r.LOGBASE, -7.0f);
+    EXPECT_NEAR(curveHeight(), level - 1, 0.02) << "the curve one decade lower";
+    up->click();
+    up->click();
+    EXPECT_FLOAT_EQ(v.r.LOGBASE, -9.0f);
+    EXPECT_NEAR(curveHeight(), level + 1, 0.02);
+
+    const QPointF at = host.qtCanvas.toPixels(1.25, 3.0);
+    pressChart(at);
+    const QPointF user = host.qtCanvas.toUser(at);
+    EXPECT_NEAR(user.x(), 1.25, 0.01);
+    EXPECT_EQ(window.windowTitle().toStdString(),
+              fixed2(user.x()) + " " + fixed2(std::pow(10.0, -9.0 + user.y())));
+
+    // The other items of the menu reach their handlers too.
+    for (const char* a : {"1", "5", "2"}) host.inputAnswers.emplace_back(a);
+    window.menuAction("NNPS1D")->trigger();
+    EXPECT_EQ(v.r.NPSNUM[1], 25);
+    EXPECT_EQ(v.r.DATALBL[1], "FLAT V");
+    host.inputAnswers.emplace_back("3");
+    window.menuAction("NPS2D")->trigger();
+    EXPECT_EQ(v.r.NPSNUM[2], 25);
+    EXPECT_NEAR(v.r.NPSVAL[2][10] - v.r.NPSVAL[0][10], 6, 0.01) << "times the squared mean";
+    host.inputAnswers.emplace_back("2");
+    window.menuAction("NPSCLIP")->trigger();
+    EXPECT_EQ(host.prompts.back().prompt, "Data No.=");
+    EXPECT_EQ(host.clipboardText.substr(0, 14), "\tFLAT V\r\n0.10\t");
+    host.inputAnswers.emplace_back("1-2");
+    window.menuAction("NPSCOMP")->trigger();
+    EXPECT_EQ(host.prompts.back().prompt, "Selection (ex. 1 or 2-4 or 2,4,5) = ");
+    EXPECT_EQ(v.r.NEXTNO, 3);
+    EXPECT_GT(countPixels(host.qtCanvas.image(), qRgb(0, 255, 255)), 50) << "curve 2, light cyan";
+    EXPECT_EQ(countPixels(host.qtCanvas.image(), qRgb(255, 0, 0)), 0) << "curve 3 not selected";
 }
 
 TEST_F(AnalysisWindow, ClsClearsTheChart)

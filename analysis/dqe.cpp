@@ -1,0 +1,188 @@
+#include "dqe.h"
+
+#include "beam_qualities.h"
+#include "numtext.h"
+#include "prompts.h"
+#include "spline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace vantry {
+namespace {
+
+constexpr int kDqeColour = 14;
+
+std::string exponent(double value, int digits)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.*E", digits, value);
+    return buf;
+}
+
+/// The data number typed at `prompt`, or nullopt (after a message) for a cancel, a number outside
+/// 1 .. 7 or a slot without a curve of 4 points.
+std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt,
+                                const std::array<int16_t, kCurveSlots>& counts, const char* what)
+{
+    const auto typed = askNumberOrCancel(v.host(), prompt, plainNumber(static_cast<double>(deflt)));
+    if (!typed) return std::nullopt;
+    const int32_t d = nearestInt(*typed, 0);
+    if (d < 1 || d > 7 || counts[static_cast<size_t>(d - 1)] < 4) {
+        v.host().MsgBox("There is no " + std::string(what) + " curve under No." + plainNumberTrimmed(*typed) +
+                        ": compute one first or choose another number.");
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(d);
+}
+
+} // namespace
+
+DqePoint dqeAt(double mtf, double nnps, double q, double kerma)
+{
+    const double neq = mtf * mtf / nnps;
+    return {neq, neq / (q * kerma)};
+}
+
+void DQECLC(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    Host& host = v.host();
+    const auto mtfNo = askCurve(v, "MTF data No.= ", std::max<int16_t>(r.LASTMTFNO, 1), r.MTFNUM, "MTF");
+    if (!mtfNo) return;
+    const auto npsNo = askCurve(v, "NNPS data No.= ", std::max<int16_t>(r.LASTNPSNO, 1), r.NPSNUM, "NNPS");
+    if (!npsNo) return;
+    const size_t m = static_cast<size_t>(*mtfNo - 1), n = static_cast<size_t>(*npsNo - 1);
+    if (r.NPSRAW[n] == 1) {
+        host.MsgBox("Curve No." + std::to_string(*npsNo) +
+                    " is an absolute NPS (\"2D-NPS\"): the DQE needs a normalised one (\"2D-NNPS\" or "
+                    "\"1D-NNPS\").");
+        return;
+    }
+    const auto beam = host.InputBox("Beam quality = ", r.DQEBEAM);
+    if (!beam) return;
+    std::string name = *beam;
+    name.erase(0, name.find_first_not_of(" \t"));
+    name.erase(name.find_last_not_of(" \t") + 1);
+    const BeamList list = readBeamList(v.k.ws.programFolder / kBeamListFileName);
+    for (const std::string& e : list.errors) host.MsgBox(e);
+    double q = 0;
+    if (const BeamQuality* b = findBeam(list, name)) {
+        q = b->q;
+    } else {
+        const auto typed = askNumberOrCancel(host, "q (1/(mm^2 uGy)) for " + name + " = ",
+                                             plainNumber(r.DQEQ));
+        if (!typed) return;
+        q = *typed;
+    }
+    if (!(q > 0) || !std::isfinite(q)) {
+        host.MsgBox("q must be a positive number of photons per mm^2 and uGy.");
+        return;
+    }
+    const auto kerma = askNumberOrCancel(host, "Air kerma (uGy) = ", plainNumber(r.DQEKERMA));
+    if (!kerma) return;
+    if (!(*kerma > 0) || !std::isfinite(*kerma) || *kerma > 1e30) {
+        host.MsgBox("The air kerma must be a positive number of uGy.");
+        return;
+    }
+
+    const float lastMtf = r.MTFFRQ[m][r.MTFNUM[m] - 1];
+    const float lastNps = r.NPSFRQ[n][r.NPSNUM[n] - 1];
+    std::vector<double> f, mtf, nnps, neq, dqe;
+    WorkingCurve& w = v.curve;
+    loadWorkingCurve(w, r.MTFFRQ[m].data(), r.MTFVAL[m].data(), r.MTFNUM[m]);
+    for (int32_t i = 0; i < r.NPSNUM[n]; ++i) {
+        const float at = r.NPSFRQ[n][i];
+        if (at > lastMtf || at > lastNps) break;
+        f.push_back(at);
+        mtf.push_back(splineAt(w, at));
+    }
+    if (f.empty()) {
+        host.MsgBox("The MTF curve ends before the NNPS curve's first frequency: there is nothing to combine.");
+        return;
+    }
+    loadWorkingCurve(w, r.NPSFRQ[n].data(), r.NPSVAL[n].data(), r.NPSNUM[n]);
+    for (size_t i = 0; i < f.size(); ++i) {
+        nnps.push_back(std::pow(10.0, static_cast<double>(splineAt(w, static_cast<float>(f[i])))));
+        const DqePoint p = dqeAt(mtf[i], nnps[i], q, *kerma);
+        neq.push_back(p.neq);
+        dqe.push_back(p.dqe);
+    }
+    r.DQEBEAM = name;
+    r.DQEQ = q;
+    r.DQEKERMA = static_cast<float>(*kerma);
+    r.DQEMTFNO = *mtfNo;
+    r.DQENPSNO = *npsNo;
+    r.DQEFRQ = std::move(f);
+    r.DQEMTF = std::move(mtf);
+    r.DQENPS = std::move(nnps);
+    r.DQENEQ = std::move(neq);
+    r.DQEVAL = std::move(dqe);
+    r.DSPMODE = kDqeMode;
+    DQEDSP(v);
+    v.form().Caption = "DQE " + r.DATALBL[m] + " / " + r.DATALBL[n];
+}
+
+void DQEDSP(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    VylsfForm& form = v.form();
+    for (Control& b : form.CENADJ) b.Visible = false;
+    form.FINESTP.Visible = form.LOGLSFCK.Visible = false;
+    Canvas& c = v.canvas();
+    const double xmax = r.NFMAX;
+    double ymax = 1.2;
+    for (double d : r.DQEVAL) ymax = std::max(ymax, 1.05 * d);
+    c.scale(-0.15 * xmax, 1.3 * ymax, 1.2 * xmax, -1.5 * ymax);
+    c.cls();
+    c.setDrawWidth(2);
+    c.line(0, 0, xmax, 0, kForeColour);
+    c.line(0, 0, 0, ymax, kForeColour);
+    c.setDrawWidth(1);
+    c.setDrawStyle(kDotted);
+    for (int i = 1; i <= 4; ++i) c.line(i * xmax / 4, 0, i * xmax / 4, ymax, kForeColour);
+    for (double y = 0.2; y <= ymax + 1e-9; y += 0.2) c.line(0, y, xmax, y, kForeColour);
+    c.setDrawStyle(kSolid);
+    const auto printAt = [&](double x, double y, const std::string& text) {
+        c.setCurrentPosition(x, y);
+        c.print(text, false);
+    };
+    printAt(-0.03 * xmax, -0.01 * ymax, "0");
+    printAt(0.95 * xmax, -0.01 * ymax, fixed1(xmax));
+    printAt(-0.1 * xmax, ymax * 1.02, fixed1(ymax));
+    printAt(0.2 * xmax, -0.02 * ymax - 0.04 * ymax, "Spatial Frequency (cycles/mm)");
+    printAt(-0.12 * xmax, 0.8 * ymax, "DQE");
+    if (r.DQEVAL.empty()) return;
+    printAt(0.0, 1.25 * ymax,
+            "DQE of " + r.DATALBL[static_cast<size_t>(r.DQEMTFNO - 1)] + " / " +
+                r.DATALBL[static_cast<size_t>(r.DQENPSNO - 1)] + "  " + r.DQEBEAM + " q=" +
+                fixed(r.DQEQ, 0) + " Ka=" + plainTrimmed(r.DQEKERMA) + " uGy");
+    c.setDrawWidth(2);
+    for (size_t i = 0; i < r.DQEVAL.size() && r.DQEFRQ[i] <= xmax; ++i) {
+        if (i == 0) c.point(r.DQEFRQ[i], r.DQEVAL[i], kDqeColour);
+        c.line(c.currentX(), c.currentY(), r.DQEFRQ[i], r.DQEVAL[i], kDqeColour);
+    }
+    c.setDrawWidth(1);
+}
+
+void CLIPDQE(Vylsf& v)
+{
+    const VylsfRecord& r = v.r;
+    if (r.DQEVAL.empty()) {
+        v.host().MsgBox("no data!");
+        return;
+    }
+    std::string text = "MTF No." + std::to_string(r.DQEMTFNO) + " " + r.DATALBL[static_cast<size_t>(r.DQEMTFNO - 1)] +
+                       "\tNNPS No." + std::to_string(r.DQENPSNO) + " " +
+                       r.DATALBL[static_cast<size_t>(r.DQENPSNO - 1)] + "\t" + r.DQEBEAM + "\tq=" +
+                       fixed(r.DQEQ, 0) + " /(mm^2 uGy)\tKa=" + plainTrimmed(r.DQEKERMA) + " uGy\r\n";
+    text += "f (1/mm)\tMTF\tNNPS (mm^2)\tNEQ (1/mm^2)\tDQE\r\n";
+    for (size_t i = 0; i < r.DQEVAL.size(); ++i) {
+        text += fixed2(r.DQEFRQ[i]) + "\t" + fixed4(r.DQEMTF[i]) + "\t" + exponent(r.DQENPS[i], 3) +
+                "\t" + exponent(r.DQENEQ[i], 4) + "\t" + fixed4(r.DQEVAL[i]) + "\r\n";
+    }
+    v.host().setClipboardText(text);
+}
+
+} // namespace vantry

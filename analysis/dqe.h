@@ -1,0 +1,31 @@
+#pragma once
+// Detective quantum efficiency and noise-equivalent quanta of a stored MTF and a stored NNPS.
+
+#include "vylsf.h"
+
+#include <string>
+
+namespace vantry {
+
+/// Display mode of the DQE chart.
+constexpr int16_t kDqeMode = 5;
+
+/// Menu "DQE calc.": asks the MTF and NNPS data numbers, the beam quality (q from BEAMQ.TXT, or
+/// typed when the beam is not in the list) and the air kerma in uGy; computes NEQ = MTF^2 / NNPS
+/// and DQE = NEQ / (q K_a) on the NNPS curve's frequencies up to the last of either curve, and
+/// draws the DQE chart. Anything unusable gets a message and changes nothing.
+void DQECLC(Vylsf& v);
+/// Menu "Clip DQE": the last DQE as a TAB-separated table (header, then f, MTF, NNPS, NEQ, DQE).
+void CLIPDQE(Vylsf& v);
+/// Draws the DQE chart of the last DQE: frequency 0 .. NFMAX, DQE 0 .. 1.2 or more when the data
+/// exceed it (never clamped).
+void DQEDSP(Vylsf& v);
+
+/// NEQ and DQE of one frequency: mtf^2 / nnps (1 / mm^2) and that over q x kerma.
+struct DqePoint {
+    double neq = 0;
+    double dqe = 0;
+};
+DqePoint dqeAt(double mtf, double nnps, double q, double kerma);
+
+} // namespace vantry

@@ -1,0 +1,253 @@
+#include "nnps_blocks.h"
+
+#include "cpu_features.h"
+#include "nnps.h"
+#include "nnps_passes.h"
+#include "numtext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace vantry {
+namespace {
+
+constexpr int32_t kBits = 8;
+constexpr int32_t kSamples = kBlock * kBlock;
+
+std::string refusal(const Vylsf& v)
+{
+    const VylsfRecord& r = v.r;
+    const Workspace& ws = v.k.ws;
+    const int view = ws.CURSLOT;
+    const RoiRecord& roi = v.k.roi[view];
+    const ImageBuffer& img = ws.IMG[view];
+    if (roi.ROIX < 0 || roi.ROIY < 0 || roi.ROIX + roi.ROIW > img.width ||
+        roi.ROIY + roi.ROIH > img.height) {
+        return "The ROI (" + std::to_string(roi.ROIX) + ", " + std::to_string(roi.ROIY) + ", " +
+               std::to_string(roi.ROIW) + " x " + std::to_string(roi.ROIH) +
+               ") reaches outside the image (" + std::to_string(img.width) + " x " +
+               std::to_string(img.height) + ").";
+    }
+    if (!(ws.PIXMM[view] > 0)) return "The image has no pixel pitch: choose a detector entry with one.";
+    if (r.NPSU < 1 || r.NPSU > 128 || r.NPSV < 1 || r.NPSV > 128) {
+        return "The band must take 1 to 128 lines beside the axis.";
+    }
+    return {};
+}
+
+std::string noPower(const VylsfRecord& r)
+{
+    for (int32_t k = 1; k <= r.NBINS; ++k) {
+        if (!(r.NPSBIN[k] > 0)) {
+            return "Bin " + std::to_string(k) + " of the spectrum has " +
+                   std::string(r.NPSCNT[k] == 0 ? "no samples" : "no power") +
+                   " (a constant ROI, or blocks that are exact quadratic surfaces): there is no noise to "
+                   "measure.";
+        }
+    }
+    return {};
+}
+
+void showProgress(Vylsf& v, int32_t b, int32_t blocks)
+{
+    v.form().Caption = plainNumber(static_cast<double>(b)) + "/" + plainNumber(static_cast<double>(blocks - 1));
+    v.host().DoEvents();
+}
+
+/// Every block through TREND2D, FFT2D256 and its own bins, in Single, as the method is written.
+std::string lineByLine(Vylsf& v, int raw)
+{
+    VylsfRecord& r = v.r;
+    Workspace& ws = v.k.ws;
+    const int view = ws.CURSLOT;
+    const RoiRecord roi = v.k.roi[view];
+    const ImageBuffer& img = ws.IMG[view];
+    for (int32_t j = 0; j < roi.ROIH; ++j) {
+        for (int32_t i = 0; i < roi.ROIW; ++i) {
+            r.ROIDAT[i + static_cast<size_t>(roi.ROIW) * j] = img.at(roi.ROIX + i, roi.ROIY + j);
+        }
+    }
+    const float pitch = ws.PIXMM[view];
+    const float df = 1.0f / (pitch * static_cast<float>(kBlock));
+    const float w = df * 5.12f;
+    const int32_t nx = roi.ROIW / kBlock, ny = roi.ROIH / kBlock, blocks = nx * ny;
+    const float s = pitch * pitch / static_cast<float>(kSamples);
+    std::fill(r.NPSSUM.begin(), r.NPSSUM.end(), 0.0f);
+    const auto power = [&](int32_t a, int32_t c) {
+        const size_t at = static_cast<size_t>(a) + static_cast<size_t>(c) * kBlock;
+        return (r.NPSRE[at] * r.NPSRE[at] + r.NPSIM[at] * r.NPSIM[at]) * s;
+    };
+    for (int32_t b = 0; b < blocks; ++b) {
+        const int32_t bx = b % nx, by = b / nx;
+        showProgress(v, b, blocks);
+        std::fill(r.NPSBIN.begin(), r.NPSBIN.end(), 0.0f);
+        std::fill(r.NPSCNT.begin(), r.NPSCNT.end(), 0);
+        for (int32_t j = 0; j < kBlock; ++j) {
+            const float* from = &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
+                                          static_cast<size_t>(roi.ROIW) * (static_cast<size_t>(kBlock) * by + j)];
+            std::copy_n(from, kBlock, &r.NPSRE[static_cast<size_t>(j) * kBlock]);
+        }
+        float rows = 0;
+        for (int32_t j = 0; j < kBlock; ++j) {
+            float sj = 0;
+            for (int32_t i = 0; i < kBlock; ++i) sj += r.NPSRE[i + static_cast<size_t>(j) * kBlock];
+            rows += sj / 256.0f;
+        }
+        float m = rows / 256.0f;
+        TREND2D(v);
+        if (raw == 1) m = 1.0f;
+        if (m == 0) return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
+        for (int32_t i = 0; i < kSamples; ++i) {
+            r.NPSRE[i] /= m;
+            r.NPSIM[i] = 0;
+        }
+        FFT2D256(v, 1);
+        for (int32_t u = 1; u <= r.NPSU; ++u) {
+            for (int32_t vv = 1; vv <= r.NPSV; ++vv) {
+                const float fu = static_cast<float>(u) * df, fv = static_cast<float>(vv) * df;
+                const float radius = std::sqrt(fu * fu + fv * fv);
+                const auto k = static_cast<size_t>(std::nearbyint(radius / w));
+                r.NPSBIN[k] += power(u, vv);
+                r.NPSBIN[k] += power(kBlock - u, vv);
+                r.NPSBIN[k] += power(u, kBlock - vv);
+                r.NPSCNT[k] += 3;
+            }
+        }
+        for (int32_t k = 0; k <= r.NBINS; ++k) {
+            if (r.NPSCNT[k] > 0) r.NPSBIN[k] /= static_cast<float>(r.NPSCNT[k]);
+            r.NPSSUM[k] += r.NPSBIN[k];
+        }
+    }
+    for (int32_t k = 0; k <= r.NBINS; ++k) r.NPSBIN[k] = r.NPSSUM[k] / static_cast<float>(blocks);
+    return noPower(r);
+}
+
+/// The power of every position summed over the blocks, binned once.
+///
+/// Each block's bin is the mean of its samples, and the bins are averaged over the blocks; as
+/// every block has the same samples in each bin, that is the sum over the blocks and positions
+/// of a bin divided once by its samples and the blocks. A real block's transform is conjugate
+/// symmetric, so of the three positions the method takes for (u, v), (256 - u, v) and
+/// (u, 256 - v) have the same power: P(u, v) + 2 P(256 - u, v), and only the rows v = 1 .. 128
+/// of the spectrum are needed.
+std::string summed(Vylsf& v, int raw, const nps::Passes& passes)
+{
+    VylsfRecord& r = v.r;
+    Workspace& ws = v.k.ws;
+    const int view = ws.CURSLOT;
+    const RoiRecord roi = v.k.roi[view];
+    const ImageBuffer& img = ws.IMG[view];
+    const float pitch = ws.PIXMM[view];
+    const float df = 1.0f / (pitch * static_cast<float>(kBlock));
+    const float w = df * 5.12f;
+    const int32_t nx = roi.ROIW / kBlock, ny = roi.ROIH / kBlock, blocks = nx * ny;
+    const float s = pitch * pitch / static_cast<float>(kSamples);
+
+    // The bins, formed as in each block of the written loop.
+    std::fill(r.NPSCNT.begin(), r.NPSCNT.end(), 0);
+    std::vector<int32_t> binOf(static_cast<size_t>(r.NPSU) * r.NPSV);
+    for (int32_t u = 1; u <= r.NPSU; ++u) {
+        for (int32_t vv = 1; vv <= r.NPSV; ++vv) {
+            const float fu = static_cast<float>(u) * df, fv = static_cast<float>(vv) * df;
+            const float radius = std::sqrt(fu * fu + fv * fv);
+            const auto k = static_cast<int32_t>(std::nearbyint(radius / w));
+            binOf[static_cast<size_t>(u - 1) * r.NPSV + (vv - 1)] = k;
+            r.NPSCNT[k] += 3;
+        }
+    }
+
+    const auto tables = std::make_unique<nps::Tables>();
+    nps::buildTables(*tables, ws.PI2);
+    const auto work = std::make_unique<nps::Work>();
+    const auto sums = std::make_unique<nps::RowSums>();
+    const auto surface = std::make_unique<nps::Surface>();
+    const int32_t rowGroups = (r.NPSV + nps::kLanes - 1) / nps::kLanes;
+    // The passes stream the copy out in 16-byte pieces; ROIW is a multiple of 256 floats, so
+    // every block row is aligned when the array is.
+    const bool alignedCopy = reinterpret_cast<uintptr_t>(r.ROIDAT.data()) % 16 == 0;
+    for (int32_t b = 0; b < blocks; ++b) {
+        const int32_t bx = b % nx, by = b / nx;
+        showProgress(v, b, blocks);
+        const int32_t x0 = roi.ROIX + kBlock * bx, y0 = roi.ROIY + kBlock * by;
+        const int16_t* block = &img.pixels[static_cast<size_t>(y0) * img.width + x0];
+        passes.rowSums(block, img.width, *sums);
+        float m = nps::blockMean(*sums);
+        nps::fitSurface(*sums, *surface);
+        if (raw == 1) m = 1.0f;
+        if (m == 0) return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
+        surface->scale = 1.0f / m;
+        float* copy = &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
+                                static_cast<size_t>(roi.ROIW) * kBlock * by];
+        if (!alignedCopy) {
+            for (int32_t j = 0; j < kBlock; ++j) {
+                std::copy_n(block + static_cast<size_t>(j) * img.width, kBlock,
+                            copy + static_cast<size_t>(j) * roi.ROIW);
+            }
+        }
+        passes.columns(block, img.width, *surface, *tables, alignedCopy ? copy : nullptr, roi.ROIW,
+                       *work);
+        passes.rows(*tables, rowGroups, *work);
+    }
+
+    std::vector<double> total(static_cast<size_t>(r.NBINS) + 1);
+    for (int32_t u = 1; u <= r.NPSU; ++u) {
+        const int32_t at = tables->position[u], mirror = tables->position[kBlock - u];
+        for (int32_t vv = 1; vv <= r.NPSV; ++vv) {
+            const int32_t k = binOf[static_cast<size_t>(u - 1) * r.NPSV + (vv - 1)];
+            if (k > r.NBINS) continue;
+            const float* row = work->power + static_cast<size_t>((vv - 1) / nps::kLanes) * kBlock * nps::kLanes;
+            const int32_t lane = (vv - 1) % nps::kLanes;
+            total[k] += static_cast<double>(row[at * nps::kLanes + lane]) +
+                        2.0 * static_cast<double>(row[mirror * nps::kLanes + lane]);
+        }
+    }
+    std::fill(r.NPSBIN.begin(), r.NPSBIN.end(), 0.0f);
+    std::fill(r.NPSSUM.begin(), r.NPSSUM.end(), 0.0f);
+    for (int32_t k = 0; k <= r.NBINS; ++k) {
+        if (r.NPSCNT[k] == 0) continue;
+        // The split pairs carry a factor 2, so their power a factor 4.
+        const double perBlock = total[k] * static_cast<double>(s) / 4.0 / r.NPSCNT[k];
+        r.NPSSUM[k] = static_cast<float>(perBlock);
+        r.NPSBIN[k] = static_cast<float>(perBlock / blocks);
+    }
+    return noPower(r);
+}
+
+} // namespace
+
+bool npsSummedUsesAvx2()
+{
+    return vantry_kernels::cpuHasAvx2();
+}
+
+std::string radinpsWith(Vylsf& v, int raw, NpsReading reading)
+{
+    if (std::string why = refusal(v); !why.empty()) return why;
+    VylsfRecord& r = v.r;
+    Workspace& ws = v.k.ws;
+    const RoiRecord& roi = v.k.roi[ws.CURSLOT];
+    r.ROIDAT.resize(static_cast<size_t>(roi.ROIW) * roi.ROIH);
+    ws.NFFT = kBlock;
+    ws.NFFTBIT = kBits;
+    for (int32_t i = 0; i <= 128; ++i) {
+        ws.SINTB[i] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
+        ws.COSTB[i] = static_cast<float>(std::cos(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
+    }
+    r.NPSRE.assign(kSamples, 0.0f);
+    r.NPSIM.assign(kSamples, 0.0f);
+    r.NPSFIT.assign(kSamples, 0.0f);
+    switch (reading) {
+    case NpsReading::LineByLine:
+        return lineByLine(v, raw);
+    case NpsReading::SummedPortable:
+        return summed(v, raw, nps::portablePasses());
+    case NpsReading::Summed:
+        break;
+    }
+    return summed(v, raw, npsSummedUsesAvx2() ? nps::avx2Passes() : nps::portablePasses());
+}
+
+} // namespace vantry

@@ -1,0 +1,209 @@
+// DQE and NEQ from a stored MTF and NNPS against known answers, the beam list, the MTF summary
+// figures and the refusals.
+#include "analysis_fixture.h"
+#include "beam_qualities.h"
+#include "dqe.h"
+#include "mtf_chart.h"
+#include "nnps.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <random>
+
+using namespace vantry;
+
+namespace {
+
+TEST(BeamList, ShippedValuesSiteLinesAndMalformedLines)
+{
+    const BeamList shipped = readBeamList(std::filesystem::path(VANTRY_BIN_DIR) / "BEAMQ.TXT");
+    EXPECT_TRUE(shipped.errors.empty());
+    ASSERT_EQ(shipped.beams.size(), 8u);
+    EXPECT_EQ(findBeam(shipped, "RQA3")->q, 20673);
+    EXPECT_EQ(findBeam(shipped, "rqa5")->q, 29653) << "the first block, 2015, is used";
+    EXPECT_EQ(findBeam(shipped, "RQA7")->q, 32490);
+    EXPECT_EQ(findBeam(shipped, "RQA9")->q, 31077);
+    EXPECT_EQ(shipped.beams[5].q, 30174);
+    EXPECT_EQ(shipped.beams[5].edition, "IEC62220-1:2003");
+    EXPECT_EQ(findBeam(shipped, "RQA6"), nullptr);
+
+    const BeamList site = parseBeamList(
+        "header\nRQA5 29653 2015\n\nSITE-W 25000.5 local 2026\nRQA7 abc 2015\nRQA8 -3 x\nRQA9\n# note\n");
+    ASSERT_EQ(site.beams.size(), 2u);
+    EXPECT_EQ(findBeam(site, "SITE-W")->q, 25000.5);
+    EXPECT_EQ(findBeam(site, "SITE-W")->edition, "local 2026");
+    ASSERT_EQ(site.errors.size(), 3u);
+    EXPECT_NE(site.errors[0].find("Line 5"), std::string::npos) << site.errors[0];
+    EXPECT_NE(site.errors[2].find("Line 7"), std::string::npos) << site.errors[2];
+    EXPECT_FALSE(readBeamList("/nonexistent/BEAMQ.TXT").errors.empty());
+}
+
+TEST(MtfSummary, GaussianFiguresWithinTheInterpolationErrorOfTheAnalyticOnes)
+{
+    const double s = 0.08; // mm
+    std::vector<float> f, m;
+    for (int i = 0; i <= 50; ++i) {
+        f.push_back(0.1f * static_cast<float>(i));
+        m.push_back(static_cast<float>(std::exp(-2 * std::numbers::pi * std::numbers::pi * s * s * f.back() * f.back())));
+    }
+    const MtfSummary sum = summarizeMtf(f.data(), m.data(), 51, 0.1f);
+    const auto at = [&](double level) { return std::sqrt(std::log(1 / level) / (2 * std::numbers::pi * std::numbers::pi * s * s)); };
+    // linear interpolation of a curve of curvature below 0.3 per (cycle/mm)^2 over 0.1 steps errs
+    // by under 0.3 x 0.1^2 / 8 in MTF, about 0.002 cycles/mm at these slopes
+    ASSERT_TRUE(sum.mtf50 && sum.mtf10 && sum.nyquist);
+    EXPECT_NEAR(*sum.mtf50, at(0.5), 0.003);
+    EXPECT_NEAR(*sum.mtf10, at(0.1), 0.003);
+    EXPECT_NEAR(*sum.nyquist, std::exp(-2 * std::numbers::pi * std::numbers::pi * s * s * 25), 1e-6);
+    const MtfSummary flat = summarizeMtf(f.data(), std::vector<float>(51, 0.8f).data(), 51, 0.05f);
+    EXPECT_FALSE(flat.mtf50);
+    EXPECT_FALSE(flat.nyquist) << "10 cycles/mm lies beyond the curve";
+    EXPECT_EQ(summaryText(sum).substr(0, 6), "MTF50 ");
+    // A point exactly at the level is where the curve falls to it.
+    const float steps[] = {1.0f, 0.75f, 0.5f, 0.25f, 0.1f, 0.05f};
+    const float grid[] = {0, 1, 2, 3, 4, 5};
+    const MtfSummary exact = summarizeMtf(grid, steps, 6, 0.1f);
+    EXPECT_EQ(exact.mtf50, 2.0f);
+    EXPECT_EQ(exact.mtf10, 4.0f);
+    EXPECT_EQ(exact.nyquist, 0.05f);
+    EXPECT_EQ(summaryText(flat), "MTF50 -  MTF10 -  Nyq -");
+}
+
+class Dqe : public AnalysisFixture {
+protected:
+    Dqe()
+    {
+        std::filesystem::copy_file(std::filesystem::path(VANTRY_BIN_DIR) / "BEAMQ.TXT", folder / "BEAMQ.TXT");
+    }
+    /// An image of Poisson counts with mean q K a: the quantum-limited detector.
+    void poissonFlat(double mean, int32_t side = 1024)
+    {
+        std::mt19937 gen(2026);
+        std::poisson_distribution<int> counts(mean);
+        std::vector<int16_t> p(static_cast<size_t>(side) * side);
+        for (auto& x : p) x = static_cast<int16_t>(counts(gen));
+        loadWithRoi(side, side, std::move(p), 0, 0, static_cast<int16_t>(side), static_cast<int16_t>(side));
+        k.ws.PRESETNAME[0] = "FLAT";
+        answer({"2"});
+        NNPS2D_Click(v);
+        ASSERT_EQ(v.r.NPSNUM[1], 25) << (host.messages.empty() ? "" : host.messages.back());
+    }
+    void storeMtf(int d, double value)
+    {
+        const auto slot = static_cast<size_t>(d - 1);
+        v.r.DATALBL[slot] = "EDGE H";
+        v.r.MTFNUM[slot] = 51;
+        for (int i = 0; i <= 50; ++i) {
+            v.r.MTFFRQ[slot][i] = 0.1f * static_cast<float>(i);
+            v.r.MTFVAL[slot][i] = static_cast<float>(value);
+        }
+        v.r.LASTMTFNO = static_cast<int16_t>(d);
+    }
+    /// Positions (u, v), u, v = 1 .. 128, in radial bin k at 0.1 mm.
+    static int positionsInBin(int k)
+    {
+        const float df = 1.0f / (0.1f * 256.0f), w = df * 5.12f;
+        int count = 0;
+        for (int u = 1; u <= 128; ++u)
+            for (int vv = 1; vv <= 128; ++vv) {
+                const float fu = u * df, fv = vv * df;
+                count += std::nearbyint(std::sqrt(fu * fu + fv * fv) / w) == k;
+            }
+        return count;
+    }
+};
+
+TEST_F(Dqe, QuantumLimitedDetectorHasDqeOneAndNeqQKerma)
+{
+    const double q = 29653, kerma = 2.5;
+    poissonFlat(q * kerma * 0.01); // 741.3 counts a pixel
+    storeMtf(1, 1.0);
+    answer({ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5", "2.5"});
+    DQECLC(v);
+    ASSERT_EQ(v.r.DQEVAL.size(), 25u) << (host.messages.empty() ? "" : host.messages.back());
+    EXPECT_EQ(host.prompts[1].prompt, "MTF data No.= ");
+    EXPECT_EQ(host.prompts[1].deflt, " 1");
+    EXPECT_EQ(host.prompts[2].deflt, " 2") << "the NNPS stored last";
+    EXPECT_EQ(v.r.DSPMODE, kDqeMode);
+    for (size_t i = 0; i < 25; ++i) {
+        // relative standard error of a bin: 16 blocks, at least one independent sample per
+        // position (u, v) of the bin
+        const double se = 1 / std::sqrt(16.0 * positionsInBin(static_cast<int>(i) + 1));
+        EXPECT_NEAR(v.r.DQEVAL[i], 1.0, 3 * se) << "f " << v.r.DQEFRQ[i];
+        EXPECT_NEAR(v.r.DQENEQ[i] / (q * kerma), v.r.DQEVAL[i], 1e-12);
+    }
+}
+
+TEST_F(Dqe, KermaAndMtfScaleTheDqeAsTheDefinitionSays)
+{
+    poissonFlat(741.3, 512);
+    storeMtf(1, 1.0);
+    storeMtf(3, 0.5);
+    answer({"1", "2", "RQA5", "2.5"});
+    DQECLC(v);
+    const std::vector<double> base = v.r.DQEVAL;
+    answer({"1", "2", "RQA5", "5"});
+    DQECLC(v);
+    for (size_t i = 0; i < base.size(); ++i) EXPECT_NEAR(v.r.DQEVAL[i], base[i] / 2, 1e-9 * base[i]);
+    answer({"3", "2", "RQA5", "2.5"});
+    DQECLC(v);
+    for (size_t i = 0; i < base.size(); ++i) EXPECT_NEAR(v.r.DQEVAL[i], base[i] / 4, 1e-6 * base[i]);
+    EXPECT_FLOAT_EQ(v.r.DQEKERMA, 2.5f);
+}
+
+TEST_F(Dqe, DqeAboveOneIsReportedAndDrawnUnclamped)
+{
+    poissonFlat(741.3, 256);
+    storeMtf(1, 1.0);
+    answer({"1", "2", "RQA5", "0.5"}); // a kerma five times too low: DQE near 5
+    DQECLC(v);
+    ASSERT_FALSE(v.r.DQEVAL.empty());
+    const double top = *std::max_element(v.r.DQEVAL.begin(), v.r.DQEVAL.end());
+    EXPECT_GT(top, 3.0);
+    double highest = 0;
+    for (const auto& c : host.canvas.calls)
+        if (c.kind == DrawCall::Kind::Line && c.value == 14) highest = std::max(highest, c.y2);
+    EXPECT_DOUBLE_EQ(highest, top) << "the chart follows the data";
+    host.clipboardText.clear();
+    CLIPDQE(v);
+    EXPECT_NE(host.clipboardText.find("\tRQA5\tq=29653"), std::string::npos) << host.clipboardText;
+    EXPECT_NE(host.clipboardText.find("Ka=.5 uGy"), std::string::npos);
+    EXPECT_NE(host.clipboardText.find("E-05\t"), std::string::npos) << "NNPS in exponent form";
+}
+
+TEST_F(Dqe, UnknownBeamAsksForQAndBadAnswersChangeNothing)
+{
+    poissonFlat(741.3, 256);
+    storeMtf(1, 1.0);
+    answer({"1", "2", "SITE-X", "30000", "2.5"});
+    DQECLC(v);
+    EXPECT_EQ(host.prompts[4].prompt, "q (1/(mm^2 uGy)) for SITE-X = ");
+    EXPECT_EQ(v.r.DQEQ, 30000);
+    const auto kept = v.r.DQEVAL;
+    host.messages.clear();
+    for (std::initializer_list<const char*> answers :
+         {std::initializer_list<const char*>{"4", "2"}, {"1", "3"}, {"1", "2", "RQA5", "0"},
+          {"1", "2", "RQA5", "-1"}, {"1", "2", "NOPE", "abc"}}) {
+        answer(answers);
+        DQECLC(v);
+        host.inputAnswers.clear(); // a refusal leaves the later answers unasked
+    }
+    EXPECT_EQ(host.messages.size(), 5u);
+    EXPECT_EQ(v.r.DQEVAL, kept);
+    answer({"2"});
+    NPS2D_Click(v); // an absolute spectrum under 2
+    host.messages.clear();
+    answer({"1", "2"});
+    DQECLC(v);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("absolute"), std::string::npos) << host.messages[0];
+}
+
+TEST_F(Dqe, ClipWithoutADqeSaysSo)
+{
+    CLIPDQE(v);
+    EXPECT_EQ(host.messages.back(), "no data!");
+}
+
+} // namespace
