@@ -66,11 +66,12 @@ void DQECLC(Vylsf& v)
     name.erase(0, name.find_first_not_of(" \t"));
     name.erase(name.find_last_not_of(" \t") + 1);
     const BeamList list = readBeamList(v.k.ws.programFolder / kBeamListFileName);
-    for (const std::string& e : list.errors) host.MsgBox(e);
     double q = 0;
     if (const BeamQuality* b = findBeam(list, name)) {
         q = b->q;
     } else {
+        // The list's faults matter only when the beam is not found in what could be read.
+        for (const std::string& e : list.errors) host.MsgBox(e);
         const auto typed = askNumberOrCancel(host, "q (1/(mm^2 uGy)) for " + name + " = ",
                                              plainNumber(r.DQEQ));
         if (!typed) return;
@@ -94,7 +95,9 @@ void DQECLC(Vylsf& v)
     loadWorkingCurve(w, r.MTFFRQ[m].data(), r.MTFVAL[m].data(), r.MTFNUM[m]);
     for (int32_t i = 0; i < r.NPSNUM[n]; ++i) {
         const float at = r.NPSFRQ[n][i];
-        if (at > lastMtf || at > lastNps) break;
+        // Both grids are sums of single-precision steps: 5.0 on one may be 5.0000005 on the other.
+        const float slack = 1e-5f * at;
+        if (at > lastMtf + slack || at > lastNps + slack) break;
         f.push_back(at);
         mtf.push_back(splineAt(w, at));
     }
@@ -142,7 +145,10 @@ void DQEDSP(Vylsf& v)
     c.setDrawWidth(1);
     c.setDrawStyle(kDotted);
     for (int i = 1; i <= 4; ++i) c.line(i * xmax / 4, 0, i * xmax / 4, ymax, kForeColour);
-    for (double y = 0.2; y <= ymax + 1e-9; y += 0.2) c.line(0, y, xmax, y, kForeColour);
+    // Grid every 0.2 up to 1.2, coarser in the same proportion above, so a far too high DQE
+    // still gets a readable chart.
+    const double step = 0.2 * std::ceil(ymax / 1.2 - 1e-9);
+    for (double y = step; y <= ymax + 1e-9; y += step) c.line(0, y, xmax, y, kForeColour);
     c.setDrawStyle(kSolid);
     const auto printAt = [&](double x, double y, const std::string& text) {
         c.setCurrentPosition(x, y);

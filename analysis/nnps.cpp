@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace vantry {
 namespace {
@@ -26,7 +27,30 @@ bool wholeBlocks(const Vylsf& v)
     return roi.ROIW > 0 && roi.ROIH > 0 && roi.ROIW % kBlock == 0 && roi.ROIH % kBlock == 0;
 }
 
-void computeAndStore(Vylsf& v, int raw)
+/// RADINPS over the current image and then over each of `others` in its place (the same ROI),
+/// leaving in NPSBIN the mean over all their blocks.
+std::string spectrumOver(Vylsf& v, int raw, const std::vector<ImageBuffer>& others)
+{
+    VylsfRecord& r = v.r;
+    if (std::string error = RADINPS(v, raw); !error.empty()) return error;
+    if (others.empty()) return {};
+    std::vector<double> total(r.NPSBIN.begin(), r.NPSBIN.end());
+    ImageBuffer& current = v.k.ws.IMG[v.k.ws.CURSLOT];
+    for (const ImageBuffer& other : others) {
+        ImageBuffer kept = std::exchange(current, other);
+        std::string error = RADINPS(v, raw);
+        current = std::move(kept);
+        if (!error.empty()) return error;
+        for (size_t k = 0; k < total.size(); ++k) total[k] += r.NPSBIN[k];
+    }
+    // Every image has the same blocks, so the mean over all blocks is the mean of the images'.
+    for (size_t k = 0; k < total.size(); ++k) {
+        r.NPSBIN[k] = static_cast<float>(total[k] / static_cast<double>(others.size() + 1));
+    }
+    return {};
+}
+
+void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others = {})
 {
     VylsfRecord& r = v.r;
     Host& host = v.host();
@@ -38,7 +62,7 @@ void computeAndStore(Vylsf& v, int raw)
     const float df = 1.0f / (ws.PIXMM[ws.CURSLOT] * static_cast<float>(kBlock));
     const float w = df * 5.12f;
     const std::string caption = v.form().Caption;
-    if (std::string error = RADINPS(v, raw); !error.empty()) {
+    if (std::string error = spectrumOver(v, raw, others); !error.empty()) {
         v.form().Caption = caption; // the progress of a refused run is no status
         host.MsgBox(error);
         return;
@@ -130,6 +154,21 @@ void NNPSCLC(Vylsf& v)
 void NPSCLC(Vylsf& v)
 {
     computeAndStore(v, 1);
+}
+
+void nnpsOverImages(Vylsf& v, int raw, const std::vector<ImageBuffer>& others)
+{
+    if (!wholeBlocks(v)) return;
+    for (const ImageBuffer& other : others) {
+        const ImageBuffer& current = v.k.ws.IMG[v.k.ws.CURSLOT];
+        if (other.width != current.width || other.height != current.height) {
+            v.host().MsgBox("The flat fields differ in size (" + std::to_string(other.width) + " x " +
+                            std::to_string(other.height) + " against " + std::to_string(current.width) +
+                            " x " + std::to_string(current.height) + "): they are not one detector's.");
+            return;
+        }
+    }
+    computeAndStore(v, raw, others);
 }
 
 void TREND2D(Vylsf& v)

@@ -5,6 +5,7 @@
 #include "vylsf.h"
 
 #include <string>
+#include <vector>
 
 namespace vantry {
 
@@ -23,6 +24,10 @@ void NPS2D_Click(Vylsf& v);
 void NNPSCLC(Vylsf& v);
 /// The same without normalising the blocks by their means.
 void NPSCLC(Vylsf& v);
+/// NNPSCLC (raw = 0) or NPSCLC (raw = 1) with NPSU, NPSV and NPSDIR as set, over the same ROI of
+/// the current image and of `others` (images of the same size): the stored curve is the mean over
+/// all their blocks. Does nothing unless the ROI is a whole number of blocks, like the menu.
+void nnpsOverImages(Vylsf& v, int raw, const std::vector<ImageBuffer>& others);
 /// The block loop over the current view's ROI (raw = 0 divides each block by its mean); the
 /// result in NPSBIN[0 .. NBINS]. Returns an empty text, or why the ROI gives no spectrum.
 std::string RADINPS(Vylsf& v, int raw);

@@ -31,7 +31,8 @@ std::string refusal(const Vylsf& v)
                ") reaches outside the image (" + std::to_string(img.width) + " x " +
                std::to_string(img.height) + ").";
     }
-    if (!(ws.PIXMM[view] > 0)) return "The image has no pixel pitch: choose a detector entry with one.";
+    if (!(ws.PIXMM[view] > 0))
+        return "The image has no pixel pitch: choose a detector entry with one.";
     if (r.NPSU < 1 || r.NPSU > 128 || r.NPSV < 1 || r.NPSV > 128) {
         return "The band must take 1 to 128 lines beside the axis.";
     }
@@ -44,7 +45,8 @@ std::string noPower(const VylsfRecord& r)
         if (!(r.NPSBIN[k] > 0)) {
             return "Bin " + std::to_string(k) + " of the spectrum has " +
                    std::string(r.NPSCNT[k] == 0 ? "no samples" : "no power") +
-                   " (a constant ROI, or blocks that are exact quadratic surfaces): there is no noise to "
+                   " (a constant ROI, or blocks that are exact quadratic surfaces): there is no "
+                   "noise to "
                    "measure.";
         }
     }
@@ -53,7 +55,8 @@ std::string noPower(const VylsfRecord& r)
 
 void showProgress(Vylsf& v, int32_t b, int32_t blocks)
 {
-    v.form().Caption = plainNumber(static_cast<double>(b)) + "/" + plainNumber(static_cast<double>(blocks - 1));
+    v.form().Caption =
+        plainNumber(static_cast<double>(b)) + "/" + plainNumber(static_cast<double>(blocks - 1));
     v.host().DoEvents();
 }
 
@@ -86,8 +89,9 @@ std::string lineByLine(Vylsf& v, int raw)
         std::fill(r.NPSBIN.begin(), r.NPSBIN.end(), 0.0f);
         std::fill(r.NPSCNT.begin(), r.NPSCNT.end(), 0);
         for (int32_t j = 0; j < kBlock; ++j) {
-            const float* from = &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
-                                          static_cast<size_t>(roi.ROIW) * (static_cast<size_t>(kBlock) * by + j)];
+            const float* from =
+                &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
+                          static_cast<size_t>(roi.ROIW) * (static_cast<size_t>(kBlock) * by + j)];
             std::copy_n(from, kBlock, &r.NPSRE[static_cast<size_t>(j) * kBlock]);
         }
         float rows = 0;
@@ -99,7 +103,8 @@ std::string lineByLine(Vylsf& v, int raw)
         float m = rows / 256.0f;
         TREND2D(v);
         if (raw == 1) m = 1.0f;
-        if (m == 0) return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
+        if (m == 0)
+            return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
         for (int32_t i = 0; i < kSamples; ++i) {
             r.NPSRE[i] /= m;
             r.NPSIM[i] = 0;
@@ -165,30 +170,33 @@ std::string summed(Vylsf& v, int raw, const nps::Passes& passes)
     const auto sums = std::make_unique<nps::RowSums>();
     const auto surface = std::make_unique<nps::Surface>();
     const int32_t rowGroups = (r.NPSV + nps::kLanes - 1) / nps::kLanes;
-    // The passes stream the copy out in 16-byte pieces; ROIW is a multiple of 256 floats, so
-    // every block row is aligned when the array is.
-    const bool alignedCopy = reinterpret_cast<uintptr_t>(r.ROIDAT.data()) % 16 == 0;
+    // The copy is stored in aligned pieces of at least 16 bytes; ROIW is a multiple of 256
+    // floats, so every row is aligned when the array is (operator new gives 16).
+    const nps::CopyPass copyRows = reinterpret_cast<std::uintptr_t>(r.ROIDAT.data()) % 16 == 0
+                                       ? passes.copy
+                                       : nps::portablePasses().copy;
+    const auto blockAt = [&](int32_t b) {
+        const int32_t x0 = roi.ROIX + kBlock * (b % nx), y0 = roi.ROIY + kBlock * (b / nx);
+        return &img.pixels[static_cast<size_t>(y0) * img.width + x0];
+    };
     for (int32_t b = 0; b < blocks; ++b) {
-        const int32_t bx = b % nx, by = b / nx;
         showProgress(v, b, blocks);
-        const int32_t x0 = roi.ROIX + kBlock * bx, y0 = roi.ROIY + kBlock * by;
-        const int16_t* block = &img.pixels[static_cast<size_t>(y0) * img.width + x0];
+        const int16_t* block = blockAt(b);
+        if (b % nx == 0) {
+            // The ROI copy of a whole row of blocks goes in long runs, which memory takes best;
+            // it also brings the row's pixels into the cache for its blocks.
+            copyRows(block, img.width, roi.ROIW, kBlock,
+                     &r.ROIDAT[static_cast<size_t>(roi.ROIW) * kBlock * (b / nx)], roi.ROIW);
+        }
         passes.rowSums(block, img.width, *sums);
         float m = nps::blockMean(*sums);
         nps::fitSurface(*sums, *surface);
         if (raw == 1) m = 1.0f;
-        if (m == 0) return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
+        if (m == 0)
+            return "Block " + std::to_string(b) + " has a mean of 0: it cannot be normalised.";
         surface->scale = 1.0f / m;
-        float* copy = &r.ROIDAT[static_cast<size_t>(kBlock) * bx +
-                                static_cast<size_t>(roi.ROIW) * kBlock * by];
-        if (!alignedCopy) {
-            for (int32_t j = 0; j < kBlock; ++j) {
-                std::copy_n(block + static_cast<size_t>(j) * img.width, kBlock,
-                            copy + static_cast<size_t>(j) * roi.ROIW);
-            }
-        }
-        passes.columns(block, img.width, *surface, *tables, alignedCopy ? copy : nullptr, roi.ROIW,
-                       *work);
+        passes.columns(block, img.width, *surface, *tables,
+                       b + 1 < blocks ? blockAt(b + 1) : nullptr, *work);
         passes.rows(*tables, rowGroups, *work);
     }
 
@@ -198,7 +206,8 @@ std::string summed(Vylsf& v, int raw, const nps::Passes& passes)
         for (int32_t vv = 1; vv <= r.NPSV; ++vv) {
             const int32_t k = binOf[static_cast<size_t>(u - 1) * r.NPSV + (vv - 1)];
             if (k > r.NBINS) continue;
-            const float* row = work->power + static_cast<size_t>((vv - 1) / nps::kLanes) * kBlock * nps::kLanes;
+            const float* row =
+                work->power + static_cast<size_t>((vv - 1) / nps::kLanes) * kBlock * nps::kLanes;
             const int32_t lane = (vv - 1) % nps::kLanes;
             total[k] += static_cast<double>(row[at * nps::kLanes + lane]) +
                         2.0 * static_cast<double>(row[mirror * nps::kLanes + lane]);
@@ -233,8 +242,10 @@ std::string radinpsWith(Vylsf& v, int raw, NpsReading reading)
     ws.NFFT = kBlock;
     ws.NFFTBIT = kBits;
     for (int32_t i = 0; i <= 128; ++i) {
-        ws.SINTB[i] = static_cast<float>(std::sin(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
-        ws.COSTB[i] = static_cast<float>(std::cos(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
+        ws.SINTB[i] = static_cast<float>(
+            std::sin(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
+        ws.COSTB[i] = static_cast<float>(
+            std::cos(static_cast<double>(static_cast<float>(i) * ws.PI2 / 256.0f)));
     }
     r.NPSRE.assign(kSamples, 0.0f);
     r.NPSIM.assign(kSamples, 0.0f);

@@ -73,14 +73,13 @@ void rowSumsPortable(const int16_t* block, int32_t stride, RowSums& sums)
 }
 
 void columnsPortable(const int16_t* block, int32_t stride, const Surface& f, const Tables& t,
-                     float* copy, int32_t copyStride, Work& w)
+                     const int16_t* /*next*/, Work& w)
 {
     // Residual of every column pair, already in the layout of the column groups.
     for (int y = 0; y < kSide; ++y) {
         const int16_t* row = block + static_cast<std::ptrdiff_t>(y) * stride;
         for (int x = 0; x < kSide; ++x) {
             const auto z = static_cast<float>(row[x]);
-            if (copy != nullptr) copy[static_cast<std::ptrdiff_t>(y) * copyStride + x] = z;
             const auto fit = static_cast<float>(f.q[y] + t.x[x] * (f.b[y] + f.c3x[x]));
             // Offsets 0 .. 7 of a group of 16 are the real parts of its lanes, 8 .. 15 the
             // imaginary parts: the offset is the place in the element.
@@ -124,9 +123,20 @@ void rowsPortable(const Tables& t, int32_t rowGroups, Work& w)
         for (int p = 0; p < kSide; ++p) {
             const float* e = element(w.rows, p);
             for (int l = 0; l < kLanes; ++l) {
-                power[p * kLanes + l] = power[p * kLanes + l] + (e[l] * e[l] + e[kLanes + l] * e[kLanes + l]);
+                power[p * kLanes + l] =
+                    power[p * kLanes + l] + (e[l] * e[l] + e[kLanes + l] * e[kLanes + l]);
             }
         }
+    }
+}
+
+void copyPortable(const int16_t* pixels, int32_t stride, int32_t width, int32_t rows, float* out,
+                  int32_t outStride)
+{
+    for (int32_t y = 0; y < rows; ++y) {
+        const int16_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
+        float* to = out + static_cast<std::ptrdiff_t>(y) * outStride;
+        for (int32_t x = 0; x < width; ++x) to[x] = row[x];
     }
 }
 
@@ -134,7 +144,7 @@ void rowsPortable(const Tables& t, int32_t rowGroups, Work& w)
 
 Passes portablePasses()
 {
-    return {rowSumsPortable, columnsPortable, rowsPortable};
+    return {rowSumsPortable, columnsPortable, rowsPortable, copyPortable};
 }
 
 void buildTables(Tables& t, float pi2)

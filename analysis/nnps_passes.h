@@ -71,10 +71,16 @@ struct alignas(64) Work {
 
 /// Fills the row sums of the kSide x kSide Int16 block whose rows start stride values apart.
 using RowSumsPass = void (*)(const int16_t* block, int32_t stride, RowSums& sums);
-/// Subtracts the surface, scales, and transforms every column of the block into w.columns. When
-/// copy is not null, the block's pixels are also written there as Single, rows copyStride apart.
+/// Subtracts the surface, scales, and transforms every column of the block into w.columns.
+/// When next is not null, the rows of that block (same stride) are asked into the cache
+/// meanwhile.
 using ColumnPass = void (*)(const int16_t* block, int32_t stride, const Surface& surface,
-                            const Tables& t, float* copy, int32_t copyStride, Work& w);
+                            const Tables& t, const int16_t* next, Work& w);
+/// Writes `rows` rows of `width` Int16 pixels (a multiple of 16), stride apart, as Single to
+/// out, rows outStride apart (16-byte aligned), past the caches: nothing reads the copy again
+/// during the run.
+using CopyPass = void (*)(const int16_t* pixels, int32_t stride, int32_t width, int32_t rows,
+                          float* out, int32_t outStride);
 /// Splits the column pairs for the first rowGroups row groups, transforms those rows and adds
 /// their power into w.power.
 using RowPass = void (*)(const Tables& t, int32_t rowGroups, Work& w);
@@ -83,6 +89,7 @@ struct Passes {
     RowSumsPass rowSums;
     ColumnPass columns;
     RowPass rows;
+    CopyPass copy;
 };
 
 /// The twiddles, coordinates and output positions of a run; pi2 is the workspace's 2 pi (PI2),

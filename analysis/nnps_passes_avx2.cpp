@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vantry::nps {
 namespace {
@@ -116,6 +117,36 @@ inline int32_t horizontalSum(__m256i v)
     return _mm_cvtsi128_si32(s);
 }
 
+/// Whole cache lines of the copy go out with non-temporal stores, which do not read the line
+/// first; the pieces of lines at the two ends of a row are stored normally, so that no line is
+/// written in part by the streaming path.
+void copyAvx2(const int16_t* pixels, int32_t stride, int32_t width, int32_t rows, float* out,
+              int32_t outStride)
+{
+    for (int32_t y = 0; y < rows; ++y) {
+        const int16_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
+        float* to = out + static_cast<std::ptrdiff_t>(y) * outStride;
+        const auto at = reinterpret_cast<std::uintptr_t>(to);
+        const int head = static_cast<int>(((64 - at % 64) % 64) / sizeof(float)); // 0, 4, 8 or 12
+        const auto eight = [row](int32_t x) {
+            return _mm256_cvtepi32_ps(
+                _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x))));
+        };
+        const auto four = [row](int32_t x) {
+            return _mm_cvtepi32_ps(
+                _mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + x))));
+        };
+        for (int32_t x = 0; x < head; x += 4) _mm_store_ps(to + x, four(x));
+        int32_t x = head;
+        for (; x + 16 <= width; x += 16) {
+            _mm256_stream_ps(to + x, eight(x));
+            _mm256_stream_ps(to + x + 8, eight(x + 8));
+        }
+        for (; x < width; x += 4) _mm_store_ps(to + x, four(x));
+    }
+    _mm_sfence();
+}
+
 void rowSumsAvx2(const int16_t* block, int32_t stride, RowSums& sums)
 {
     // Pairs of Int16 products are summed into Int32 by madd; x^2 (up to 65025) does not fit an
@@ -164,28 +195,21 @@ inline __m256 surfaceAt(const Surface& f, const Tables& t, __m256d q, __m256d b,
 }
 
 /// Residual of the 16 pixels of a row from x0 on: columns x0 .. x0+7 as the real, x0+8 .. x0+15
-/// as the imaginary parts. Writes the pixels as Single to copy when it is not null.
+/// as the imaginary parts.
 inline Vec residual(const int16_t* row, const Surface& f, const Tables& t, __m256d q, __m256d b,
-                    __m256 scale, int x0, float* copy)
+                    __m256 scale, int x0)
 {
     const __m128i* p = reinterpret_cast<const __m128i*>(row + x0);
     const __m256 zr = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(p)));
     const __m256 zi = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_loadu_si128(p + 1)));
-    if (copy != nullptr) {
-        // The copy is not read again in this run: it bypasses the cache.
-        float* c = copy + x0;
-        _mm_stream_ps(c, _mm256_castps256_ps128(zr));
-        _mm_stream_ps(c + 4, _mm256_extractf128_ps(zr, 1));
-        _mm_stream_ps(c + 8, _mm256_castps256_ps128(zi));
-        _mm_stream_ps(c + 12, _mm256_extractf128_ps(zi, 1));
-    }
     const __m256 fr = surfaceAt(f, t, q, b, x0);
     const __m256 fi = surfaceAt(f, t, q, b, x0 + kLanes);
-    return {_mm256_mul_ps(_mm256_sub_ps(zr, fr), scale), _mm256_mul_ps(_mm256_sub_ps(zi, fi), scale)};
+    return {_mm256_mul_ps(_mm256_sub_ps(zr, fr), scale),
+            _mm256_mul_ps(_mm256_sub_ps(zi, fi), scale)};
 }
 
 void columnsAvx2(const int16_t* block, int32_t stride, const Surface& f, const Tables& t,
-                 float* copy, int32_t copyStride, Work& w)
+                 const int16_t* next, Work& w)
 {
     const __m256 scale = _mm256_set1_ps(f.scale);
     // The first stage (span 256) takes the rows n, n + 64, n + 128, n + 192 straight from the
@@ -193,27 +217,34 @@ void columnsAvx2(const int16_t* block, int32_t stride, const Surface& f, const T
     constexpr int kQuarter = kSide / 4;
     for (int n = 0; n < kQuarter; ++n) {
         const int16_t* rows[4];
-        float* copies[4];
         __m256d q[4], b[4];
         for (int m = 0; m < 4; ++m) {
             const int y = n + m * kQuarter;
             rows[m] = block + static_cast<std::ptrdiff_t>(y) * stride;
-            copies[m] = copy == nullptr ? nullptr : copy + static_cast<std::ptrdiff_t>(y) * copyStride;
             q[m] = _mm256_set1_pd(f.q[y]);
             b[m] = _mm256_set1_pd(f.b[y]);
         }
         const float* tw = t.twiddle[kSpan256 + n];
         for (int g = 0; g < kColumnGroups; ++g) {
             Vec a[4];
-            for (int m = 0; m < 4; ++m) a[m] = residual(rows[m], f, t, q[m], b[m], scale, 16 * g, copies[m]);
+            for (int m = 0; m < 4; ++m) a[m] = residual(rows[m], f, t, q[m], b[m], scale, 16 * g);
             Vec z[4];
             butterfly(a, z);
             float* e = w.columns + (g * kSide + n) * kElement;
             store(e, z[0]);
             for (int r = 1; r < 4; ++r) store(e + r * kQuarter * kElement, twiddle(z[r], tw, r));
         }
+        // The next block's rows come into the cache while the transforms compute: its rows lie
+        // a page or more apart, which the processor's own prefetching does not follow.
+        if (next != nullptr) {
+            for (int m = 0; m < 4; ++m) {
+                const auto* p = reinterpret_cast<const char*>(
+                    next + static_cast<std::ptrdiff_t>(n + m * kQuarter) * stride);
+                for (int line = 0; line < kSide * 2; line += 64)
+                    _mm_prefetch(p + line, _MM_HINT_T0);
+            }
+        }
     }
-    if (copy != nullptr) _mm_sfence();
     for (int g = 0; g < kColumnGroups; ++g) {
         float* buf = w.columns + g * kSide * kElement;
         stage(buf, 64, t.twiddle + kSpan64);
@@ -259,7 +290,8 @@ void splitGroup(const Tables& t, const float* group, int j, float* rows)
     }
     __m256 r[8];
     // 2 A.re = C.re + C'.re
-    for (int i = 0; i < kLanes; ++i) r[i] = _mm256_add_ps(_mm256_load_ps(at[i]), _mm256_load_ps(mirror[i]));
+    for (int i = 0; i < kLanes; ++i)
+        r[i] = _mm256_add_ps(_mm256_load_ps(at[i]), _mm256_load_ps(mirror[i]));
     transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + l * kElement, r[l]);
     // 2 A.im = C.im - C'.im
@@ -275,7 +307,8 @@ void splitGroup(const Tables& t, const float* group, int j, float* rows)
     transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + (kLanes + l) * kElement, r[l]);
     // 2 B.im = C'.re - C.re
-    for (int i = 0; i < kLanes; ++i) r[i] = _mm256_sub_ps(_mm256_load_ps(mirror[i]), _mm256_load_ps(at[i]));
+    for (int i = 0; i < kLanes; ++i)
+        r[i] = _mm256_sub_ps(_mm256_load_ps(mirror[i]), _mm256_load_ps(at[i]));
     transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + (kLanes + l) * kElement + kLanes, r[l]);
 }
@@ -297,7 +330,7 @@ void rowsAvx2(const Tables& t, int32_t rowGroups, Work& w)
 
 Passes avx2Passes()
 {
-    return {rowSumsAvx2, columnsAvx2, rowsAvx2};
+    return {rowSumsAvx2, columnsAvx2, rowsAvx2, copyAvx2};
 }
 
 } // namespace vantry::nps

@@ -179,6 +179,7 @@ VylsfForm makeVylsfForm()
           {"NPSCLIP", "Clip NNPS "},
           {"NPSCOMP", "Compare_NNPS"}}},
         {"CLRSCREEN", "CLS", {}},
+        {"DQEMENU", "DQE", {{"DQECLC", "DQE calc."}, {"CLIPDQE", "Clip DQE"}}},
     };
     return f;
 }

@@ -1,5 +1,7 @@
 // vantry-measure: the workspace's handlers on the scripted host, from the command line, so that
 // batch checks print the same numbers the windows show.
+#include "beam_qualities.h"
+#include "dqe.h"
 #include "esf.h"
 #include "form_load.h"
 #include "image_opening.h"
@@ -29,6 +31,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <map>
 #include <optional>
@@ -47,9 +50,13 @@ const char* kUsage =
     "       vantry-measure roi FILE --preset NAME [--list PATH] --roi X,Y,W,H [--back X,Y,W,H]\n"
     "       vantry-measure mtf FILE --preset NAME [--list PATH] --roi X,Y,W,H [--binw B] [--shift S]\n"
     "                           [--vfilter 0|1] [--fmax F] [--fint F] [--data-no D] [--svg OUT]\n"
-    "       vantry-measure nnps FILE --preset NAME [--list PATH] --roi X,Y,W,H\n"
+    "       vantry-measure nnps FILE [FILE ...] --preset NAME [--list PATH] --roi X,Y,W,H\n"
     "                           [--mode 2d|1d-h|1d-v|nps] [--lines N] [--nfmax F] [--nfint F]\n"
     "                           [--data-no D] [--svg OUT]\n"
+    "       vantry-measure dqe --edge FILE --edge-roi X,Y,W,H --flat FILE [--flat FILE ...]\n"
+    "                           --flat-roi X,Y,W,H --preset NAME [--list PATH] --kerma K\n"
+    "                           --beam NAME [--q Q] [--mode 2d|1d-h|1d-v] [--lines N]\n"
+    "                           [--vfilter 0|1] [--nfmax F] [--nfint F] [--svg OUT]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -94,6 +101,11 @@ const char* kUsage =
     "           shift S        the tilt the reprojection proposed (samples across the edge per\n"
     "                          line along it) with 9 significant digits, also when --shift\n"
     "                          replaced it\n"
+    "           mtf50 F        the frequency where the MTF first falls to 0.5, and to 0.1,\n"
+    "           mtf10 F        linearly interpolated between the computed points (%.4f), or\n"
+    "                          \"not reached\" when the curve stays above that level up to FMAX\n"
+    "           mtf_nyquist V  the MTF at the Nyquist frequency 1 / (2 pitch), interpolated the\n"
+    "                          same way (%.4f), or \"beyond the curve\" when FMAX is below it\n"
     "           LABEL          the \"MTF calc.\" clipboard: the preset name and \" H\" or \" V\",\n"
     "           0.000 ...      then the MTF as \"0.000\" at 0, FINT, 2 FINT, ..., one per line:\n"
     "                          FMAX / FINT rounded, plus 1 values (31 for 3 and 0.1)\n"
@@ -119,7 +131,9 @@ const char* kUsage =
     "         presses Measure and runs, from the \"Noise\" menu of the analysis window,\n"
     "         \"Setting\" (only with --nfmax or --nfint), the item of --mode and \"Clip NNPS \"\n"
     "         for the curve it stored. The ROI is cut into blocks of 256 x 256 pixels: its\n"
-    "         width and height must be multiples of 256. Prints, in order:\n"
+    "         width and height must be multiples of 256. More FILEs, flat fields of the same\n"
+    "         detector and size read with the same preset, add the blocks of the same ROI:\n"
+    "         the stored curve is the mean over the blocks of all FILEs. Prints, in order:\n"
     "           point F V      25 lines, the stored curve: F its frequency (cycles/mm,\n"
     "                          %.6g), from 1/25 of the Nyquist frequency up to it (0.2 .. 5\n"
     "                          for 0.1 mm pixels), and V the noise power there (%.6e):\n"
@@ -135,10 +149,14 @@ const char* kUsage =
     "                          and 0.1): the frequency as \"0.00\", a TAB and the power as\n"
     "                          \"0.00000000\" or, when eight decimals would show 0, as\n"
     "                          \"1.23E-09\"\n"
+    "           blocks B       the blocks averaged, over all FILEs\n"
+    "           pixels P       the independent pixels they hold: B x 65536\n"
+    "           note: fewer than the 4 million pixels a detector NNPS asks for\n"
+    "                          only when P is below 4000000 (62 blocks make 4063232)\n"
     "         Numbers must be wholly decimal numbers in the ranges below; anything else is a\n"
     "         usage error. A ROI that is not a whole number of blocks, lies outside the image\n"
-    "         or holds no noise, or a line number outside 1 to 128, exits with 3 and the\n"
-    "         reason.\n"
+    "         or holds no noise, a line number outside 1 to 128, or FILEs of different sizes,\n"
+    "         exits with 3 and the reason.\n"
     "\n"
     "  --roi X,Y,W,H    the ROI (required)\n"
     "  --mode M         the item: 2d \"2D-NNPS\" (default), 1d-h and 1d-v \"1D-NNPS\"\n"
@@ -151,6 +169,40 @@ const char* kUsage =
     "  --data-no D      answers \"Data No.= \" with 1 to 7 (default the prompt's, 1): the\n"
     "                   curve's colour and legend row on the chart\n"
     "  --svg OUT        write the final NNPS chart (960 x 720 pixels) as an SVG picture\n"
+    "\n"
+    "dqe      the detective quantum efficiency of a detector from an edge image and flat fields\n"
+    "         taken at air kerma K, all read with the one --preset:\n"
+    "           1. the edge as mtf measures it (--edge-roi for --roi), with \"Freq. max=\" 5 and\n"
+    "              \"Fint=\" 0.1, so that the MTF reaches the Nyquist frequency of pixels of\n"
+    "              0.1 mm or more, stored as data number 1;\n"
+    "           2. the flat fields as nnps measures them (--flat-roi for --roi, every --flat a\n"
+    "              FILE), stored as data number 2;\n"
+    "           3. \"DQE calc.\" of the \"DQE\" menu answered with 1, 2, the beam, its q when the\n"
+    "              beam is not in BEAMQ.TXT beside the program, and K; then \"Clip DQE\".\n"
+    "         Prints the \"Clip DQE\" table: a header (the two curves' numbers and labels, the\n"
+    "         beam, q=Q /(mm^2 uGy), Ka=K uGy), the column row f (1/mm), MTF, NNPS (mm^2),\n"
+    "         NEQ (1/mm^2), DQE, then one row per frequency of the NNPS curve up to the last\n"
+    "         frequency of both curves: f as \"0.00\", MTF \"0.0000\", NNPS \"1.234E-06\", NEQ\n"
+    "         \"1.2345E+05\", DQE \"0.0000\", separated by TABs. NEQ = MTF^2 / NNPS and\n"
+    "         DQE = NEQ / (q K). A usage error exits with 2; an edge the MTF refuses, a flat\n"
+    "         field the NNPS refuses, a K that is not positive, a beam neither in the list nor\n"
+    "         given a --q, or a beam list that cannot be read whole, exits with 3 and the reason.\n"
+    "\n"
+    "  --edge FILE      the edge image (required, once)\n"
+    "  --edge-roi X,Y,W,H  the ROI across the edge, as --roi of mtf (required)\n"
+    "  --flat FILE      a flat field (required; repeat it for more flat fields of the same size)\n"
+    "  --flat-roi X,Y,W,H  the ROI on the flat fields, as --roi of nnps (required)\n"
+    "  --kerma K        answers \"Air kerma (uGy) = \": the air kerma at the detector of the\n"
+    "                   flat fields, in uGy (required)\n"
+    "  --beam NAME      answers \"Beam quality = \" (required): q is taken from BEAMQ.TXT\n"
+    "  --q Q            answers \"q (1/(mm^2 uGy)) for NAME = \" for a beam that is not in\n"
+    "                   BEAMQ.TXT; with a beam that is in it, --q is a usage error\n"
+    "  --mode M         the noise item: 2d (default), 1d-h or 1d-v, as for nnps\n"
+    "  --lines N        the lines of 1d-h and 1d-v, as for nnps (default 7)\n"
+    "  --vfilter 0|1    answers \"V-filter 0..off 1..on = \" of the MTF (default 0)\n"
+    "  --nfmax F, --nfint F  the noise \"Setting\", as for nnps; --nfmax also ends the\n"
+    "                   chart's frequency axis\n"
+    "  --svg OUT        write the DQE chart (960 x 720 pixels) as an SVG picture\n"
     "\n"
     "Files named by --dump, --png and --svg are written only as regular files (new or replaced).\n"
     "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used, an output\n"
@@ -170,7 +222,8 @@ int failure(const std::string& why)
 
 struct Options {
     std::string command;
-    std::string file;
+    std::string file;               ///< the first FILE
+    std::vector<std::string> files; ///< every FILE, in order
     std::map<std::string, std::vector<std::string>> values; // --name -> values ("" for flags)
 
     bool has(const std::string& name) const { return values.count(name) != 0; }
@@ -181,7 +234,9 @@ struct Options {
 const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--to-linear", "--dump", "--pane",
                                           "--ww", "--wl", "--mag", "--p100", "--flip", "--png", "--roi", "--back",
                                           "--binw", "--shift", "--vfilter", "--fmax", "--fint", "--data-no", "--svg",
-                                          "--mode", "--lines", "--nfmax", "--nfint"};
+                                          "--mode", "--lines", "--nfmax", "--nfint", "--edge",
+                                          "--edge-roi", "--flat", "--flat-roi", "--kerma", "--beam",
+                                          "--q"};
 /// The options of mtf; it refuses the others, which would otherwise pass unnoticed.
 const std::vector<std::string> kMtfOptions = {"--preset", "--list", "--roi", "--binw", "--shift", "--vfilter",
                                               "--fmax", "--fint", "--data-no", "--svg"};
@@ -189,6 +244,11 @@ const std::vector<std::string> kMtfOptions = {"--preset", "--list", "--roi", "--
 const std::vector<std::string> kNnpsOptions = {"--preset", "--list",  "--roi",     "--mode",
                                                "--lines",  "--nfmax", "--nfint",   "--data-no",
                                                "--svg"};
+/// The options of dqe.
+const std::vector<std::string> kDqeOptions = {"--edge",  "--edge-roi", "--flat",  "--flat-roi",
+                                              "--preset", "--list",    "--kerma", "--beam",
+                                              "--q",      "--mode",    "--lines", "--vfilter",
+                                              "--nfmax",  "--nfint",   "--svg"};
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
 std::optional<Options> parse(int argc, char** argv, std::string& error)
@@ -212,13 +272,16 @@ std::optional<Options> parse(int argc, char** argv, std::string& error)
         } else if (a.rfind("--", 0) == 0) {
             error = "unknown option " + a;
             return std::nullopt;
-        } else if (o.file.empty()) {
-            o.file = a;
         } else {
-            error = "more than one file given";
-            return std::nullopt;
+            o.files.push_back(a);
         }
     }
+    // Only nnps averages over several files.
+    if (o.files.size() > 1 && o.command != "nnps") {
+        error = "more than one file given";
+        return std::nullopt;
+    }
+    if (!o.files.empty()) o.file = o.files.front();
     return o;
 }
 
@@ -230,9 +293,11 @@ struct Session {
     Korvelf k{host, kernels};
 };
 
-int openFile(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
+/// Starts the workspace on the scripted host and chooses the preset of --preset (from the list of
+/// --list) with the conversion options, as the window's boxes hold them; the exit status of a
+/// failure, or 0.
+int startSession(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
 {
-    if (o.file.empty()) return usageError(o.command + " needs a FILE");
     if (!o.has("--preset")) return usageError(o.command + " needs --preset NAME");
     Korvelf& k = s.k;
     ScriptedHost& host = s.host;
@@ -259,11 +324,29 @@ int openFile(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
     }
     if (o.has("--to-linear")) k.form.LOGBAITX.Text = o.value("--to-linear");
     if (o.has("--linear-adj")) k.form.LINRCK.Value = 1;
+    return 0;
+}
 
-    host.fileDialogAnswers.push_back(o.file);
-    Command1_Click(k);
-    if (!host.messages.empty()) return failure(host.messages.back());
-    if (k.ws.LOADED[0] != 1) return failure("the file was not read");
+/// Reads `path` into view 0 as the Read button does with the chosen preset; why it was not read,
+/// or an empty text.
+std::string readFile(Session& s, const std::string& path)
+{
+    ScriptedHost& host = s.host;
+    const size_t said = host.messages.size();
+    s.k.ws.CURSLOT = 0;
+    host.fileDialogAnswers.push_back(path);
+    Command1_Click(s.k);
+    if (host.messages.size() > said) return host.messages.back();
+    if (s.k.ws.LOADED[0] != 1) return "the file " + path + " was not read";
+    return {};
+}
+
+/// The workspace started and FILE read into view 0; the exit status of a failure, or 0.
+int openFile(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
+{
+    if (o.file.empty()) return usageError(o.command + " needs a FILE");
+    if (const int status = startSession(o, s, paneW, paneH); status != 0) return status;
+    if (const std::string why = readFile(s, o.file); !why.empty()) return failure(why);
     return 0;
 }
 
@@ -474,7 +557,7 @@ std::string oneLine(std::string text)
 /// and the display mode it must leave.
 struct Step {
     const char* caption;
-    void (*handler)(Vylsf&);
+    std::function<void(Vylsf&)> handler;
     std::vector<std::pair<std::string, std::string>> answers;
     int16_t mode;
 };
@@ -534,6 +617,106 @@ int writeChart(const Options& o, const ScriptedHost& host)
     return 0;
 }
 
+/// The answer to "Data No.=" that --data-no gives (the prompt's default without it); the usage
+/// error text, or an empty text.
+std::string dataNoOption(const Options& o, std::string& answer)
+{
+    answer = ScriptedHost::kAcceptDefault;
+    if (!o.has("--data-no")) return {};
+    answer = o.value("--data-no");
+    if (answer.size() != 1 || answer[0] < '1' || answer[0] > '7') {
+        return "--data-no needs one of 1 to 7, not \"" + answer + "\"";
+    }
+    return {};
+}
+
+/// The answer to "V-filter 0..off 1..on = " that --vfilter gives; the usage error text, or an
+/// empty text.
+std::string vfilterOption(const Options& o, std::string& answer)
+{
+    answer = o.has("--vfilter") ? o.value("--vfilter") : "0";
+    if (answer != "0" && answer != "1") return "--vfilter needs 0 or 1, not \"" + answer + "\"";
+    return {};
+}
+
+/// Presses Measure with the ROI of view 0 set to `roi`; why the analysis window did not open, or
+/// an empty text.
+std::string measureRoi(Session& s, const RoiRecord& roi)
+{
+    s.k.ws.CURSLOT = 0;
+    s.k.roi[0] = roi;
+    s.host.analysisWindowShown = false;
+    MEASUREGO_Click(s.k);
+    if (!s.host.analysisWindowShown) {
+        return "Measure did not open the analysis window: view 0 holds no image";
+    }
+    return {};
+}
+
+/// The answers of an edge measurement.
+struct MtfRequest {
+    RoiRecord roi;
+    std::optional<double> binw;                        ///< ESF bin width, or the window's
+    std::string shift = ScriptedHost::kAcceptDefault;  ///< answer to " Shift = "
+    std::string vfilter = "0";                         ///< answer to the V-filter prompt
+    std::string fmax = "3", fint = "0.1";              ///< answers to "Freq. max=" and "Fint="
+    std::string dataNo = ScriptedHost::kAcceptDefault; ///< answer to "Data No.="
+};
+
+/// What an edge measurement shows.
+struct MtfResult {
+    float proposed = 0; ///< the tilt the reprojection proposed
+    std::string values; ///< the "MTF calc." clipboard, LF line ends
+    std::string table;  ///< the "Clip MTF" clipboard, LF line ends
+    MtfSummary summary; ///< the figures stored with the curve
+};
+
+/// Measures the edge in view 0: the ROI, Measure, "ESF reprojection", "ESF OK", "MTF calc." and
+/// "Clip MTF"; why the window refused it, or an empty text.
+std::string measureEdge(Session& s, Vylsf& v, const MtfRequest& q, MtfResult& out)
+{
+    ScriptedHost& host = s.host;
+    if (std::string why = measureRoi(s, q.roi); !why.empty()) return why;
+    if (q.binw) v.r.BINW = static_cast<float>(*q.binw);
+
+    if (std::string why = run(s, v, {"ESF reprojection", DSPESF, {{" Shift = ", q.shift}}, 1});
+        !why.empty()) {
+        return why;
+    }
+    // The tilt offered as the prompt's default text, read as the prompt reads an accepted default.
+    out.proposed = static_cast<float>(leadingNumber(host.prompts.back().deflt));
+    if (std::string why =
+            run(s, v, {"ESF OK", ESFOK, {{"V-filter 0..off 1..on = ", q.vfilter}}, 2});
+        !why.empty()) {
+        return why;
+    }
+    const Step calc{"MTF calc.",
+                    MTFCLC,
+                    {{"Freq. max=", q.fmax}, {"Fint=", q.fint}, {"Data No.=", q.dataNo}},
+                    3};
+    if (std::string why = run(s, v, calc); !why.empty()) return why;
+    out.values = withLf(host.clipboardText);
+    out.summary = v.r.MTFSUM[static_cast<size_t>(v.r.DATANO - 1)];
+    host.clipboardText.clear();
+    if (std::string why =
+            run(s, v, {"Clip MTF", CLIPMTF, {{"No.=", std::to_string(v.r.DATANO)}}, 3});
+        !why.empty()) {
+        return why;
+    }
+    if (host.clipboardText.empty()) return "\"Clip MTF\" put nothing on the clipboard";
+    out.table = withLf(host.clipboardText);
+    return {};
+}
+
+/// A figure of the MTF as the mtf command prints it: "%.4f", or the words for its absence.
+std::string figureText(const std::optional<float>& value, const char* absent)
+{
+    if (!value) return absent;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.4f", static_cast<double>(*value));
+    return buf;
+}
+
 int mtf(const Options& o)
 {
     for (const auto& [name, values] : o.values) {
@@ -544,81 +727,45 @@ int mtf(const Options& o)
     if (!o.has("--roi")) return usageError("mtf needs --roi X,Y,W,H");
     const auto edgeRoi = roiOf(o.value("--roi"));
     if (!edgeRoi) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
+    MtfRequest request;
+    request.roi = *edgeRoi;
     std::string error;
-    std::optional<double> binw;
-    if (o.has("--binw") && !(binw = rangedOption(o, "--binw", 0.01, 0.2, error)))
+    if (o.has("--binw") && !(request.binw = rangedOption(o, "--binw", 0.01, 0.2, error)))
         return usageError(error);
-    std::string shiftAnswer = ScriptedHost::kAcceptDefault;
     if (o.has("--shift")) {
         const auto shift = decimalOf(o.value("--shift"));
         if (!shift || !(std::fabs(*shift) <= std::numeric_limits<float>::max())) {
             return usageError("--shift needs a number of single precision range, not \"" +
                               o.value("--shift") + "\"");
         }
-        shiftAnswer = o.value("--shift");
+        request.shift = o.value("--shift");
     }
-    std::string vfilter = "0";
-    if (o.has("--vfilter")) {
-        vfilter = o.value("--vfilter");
-        if (vfilter != "0" && vfilter != "1")
-            return usageError("--vfilter needs 0 or 1, not \"" + vfilter + "\"");
-    }
-    std::string fmax = "3", fint = "0.1";
+    if (error = vfilterOption(o, request.vfilter); !error.empty()) return usageError(error);
     if (o.has("--fmax")) {
         if (!rangedOption(o, "--fmax", 1, 5, error)) return usageError(error);
-        fmax = o.value("--fmax");
+        request.fmax = o.value("--fmax");
     }
     if (o.has("--fint")) {
         if (!rangedOption(o, "--fint", 0.01, 0.3, error)) return usageError(error);
-        fint = o.value("--fint");
+        request.fint = o.value("--fint");
     }
-    std::string dataNo = ScriptedHost::kAcceptDefault;
-    if (o.has("--data-no")) {
-        dataNo = o.value("--data-no");
-        if (dataNo.size() != 1 || dataNo[0] < '1' || dataNo[0] > '7') {
-            return usageError("--data-no needs one of 1 to 7, not \"" + dataNo + "\"");
-        }
-    }
+    if (error = dataNoOption(o, request.dataNo); !error.empty()) return usageError(error);
     if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
 
     Session s;
     if (const int status = openFile(o, s); status != 0) return status;
-    Korvelf& k = s.k;
-    ScriptedHost& host = s.host;
-    Vylsf v{k};
+    Vylsf v{s.k};
     Form_Load(v);
-    k.ws.CURSLOT = 0;
-    k.roi[0] = *edgeRoi;
-    MEASUREGO_Click(k);
-    if (!host.analysisWindowShown)
-        return failure("Measure did not open the analysis window: view 0 holds no image");
-    if (binw) v.r.BINW = static_cast<float>(*binw);
+    MtfResult result;
+    if (std::string why = measureEdge(s, v, request, result); !why.empty()) return failure(why);
 
-    if (std::string why = run(s, v, {"ESF reprojection", DSPESF, {{" Shift = ", shiftAnswer}}, 1});
-        !why.empty()) {
-        return failure(why);
-    }
-    // The tilt offered as the prompt's default text, read as the prompt reads an accepted default.
-    const auto proposed = static_cast<float>(leadingNumber(host.prompts.back().deflt));
-    if (std::string why = run(s, v, {"ESF OK", ESFOK, {{"V-filter 0..off 1..on = ", vfilter}}, 2});
-        !why.empty()) {
-        return failure(why);
-    }
-    const Step calc{
-        "MTF calc.", MTFCLC, {{"Freq. max=", fmax}, {"Fint=", fint}, {"Data No.=", dataNo}}, 3};
-    if (std::string why = run(s, v, calc); !why.empty()) return failure(why);
-    const std::string values = withLf(host.clipboardText);
-    host.clipboardText.clear();
-    if (std::string why =
-            run(s, v, {"Clip MTF", CLIPMTF, {{"No.=", std::to_string(v.r.DATANO)}}, 3});
-        !why.empty()) {
-        return failure(why);
-    }
-    if (host.clipboardText.empty()) return failure("\"Clip MTF\" put nothing on the clipboard");
-    const std::string table = withLf(host.clipboardText);
-
-    if (const int status = writeChart(o, host); status != 0) return status;
-    std::printf("shift %.9g\n%s%s", static_cast<double>(proposed), values.c_str(), table.c_str());
+    if (const int status = writeChart(o, s.host); status != 0) return status;
+    std::printf("shift %.9g\nmtf50 %s\nmtf10 %s\nmtf_nyquist %s\n%s%s",
+                static_cast<double>(result.proposed),
+                figureText(result.summary.mtf50, "not reached").c_str(),
+                figureText(result.summary.mtf10, "not reached").c_str(),
+                figureText(result.summary.nyquist, "beyond the curve").c_str(),
+                result.values.c_str(), result.table.c_str());
     return 0;
 }
 
@@ -628,12 +775,13 @@ struct NoiseMode {
     const char* caption;
     void (*handler)(Vylsf&);
     const char* direction; ///< the answer to "Direction 0..H  1..V = ", or none
+    int raw;               ///< 1 for the spectrum of blocks not divided by their means
 };
 const NoiseMode kNoiseModes[] = {
-    {"2d", "2D-NNPS", NNPS2D_Click, nullptr},
-    {"1d-h", "1D-NNPS", NNPS1D_Click, "0"},
-    {"1d-v", "1D-NNPS", NNPS1D_Click, "1"},
-    {"nps", "2D-NPS", NPS2D_Click, nullptr},
+    {"2d", "2D-NNPS", NNPS2D_Click, nullptr, 0},
+    {"1d-h", "1D-NNPS", NNPS1D_Click, "0", 0},
+    {"1d-v", "1D-NNPS", NNPS1D_Click, "1", 0},
+    {"nps", "2D-NPS", NPS2D_Click, nullptr, 1},
 };
 
 /// A text that is wholly a whole decimal number of at most 9 digits, with an optional sign.
@@ -676,6 +824,136 @@ std::string setNoiseRange(Session& s, Vylsf& v, const std::optional<std::string>
     return {};
 }
 
+/// The answers of a flat-field measurement.
+struct NnpsRequest {
+    RoiRecord roi;
+    const NoiseMode* mode = nullptr;
+    std::optional<int32_t> lines;            ///< "Average line number = ", or the default
+    std::optional<std::string> nfmax, nfint; ///< the noise "Setting", or as it is
+    std::string dataNo = ScriptedHost::kAcceptDefault;
+};
+
+/// What a flat-field measurement shows.
+struct NnpsResult {
+    size_t slot = 0;    ///< where the curve is stored, data number - 1
+    std::string values; ///< the computation's clipboard, LF line ends
+    std::string table;  ///< the "Clip NNPS " clipboard, LF line ends
+    int64_t blocks = 0; ///< blocks averaged over all images
+};
+
+/// --mode, --lines, --nfmax and --nfint into `q`; the usage error text, or an empty text.
+std::string noiseOptions(const Options& o, NnpsRequest& q)
+{
+    const std::string modeName = o.has("--mode") ? o.value("--mode") : "2d";
+    for (const NoiseMode& m : kNoiseModes) {
+        if (modeName == m.name) q.mode = &m;
+    }
+    if (q.mode == nullptr) {
+        return "--mode needs one of 2d, 1d-h, 1d-v and nps, not \"" + modeName + "\"";
+    }
+    if (o.has("--lines")) {
+        if (q.mode->direction == nullptr) return "--lines goes with --mode 1d-h or 1d-v";
+        // The window itself refuses a number outside 1 .. 128, as it does for the operator.
+        q.lines = wholeOf(o.value("--lines"));
+        if (!q.lines) return "--lines needs a whole number, not \"" + o.value("--lines") + "\"";
+    }
+    std::string error;
+    if (o.has("--nfmax")) {
+        if (!rangedOption(o, "--nfmax", 0.2, 5, error)) return error;
+        q.nfmax = o.value("--nfmax");
+    }
+    if (o.has("--nfint")) {
+        if (!rangedOption(o, "--nfint", 0.01, 0.3, error)) return error;
+        q.nfint = o.value("--nfint");
+    }
+    return {};
+}
+
+/// Reads flat fields into view 0: each after the first in turn, keeping its image in `others`,
+/// then the first, which the view holds afterwards; why one was not read, or an empty text.
+std::string readFlats(Session& s, const std::vector<std::string>& files,
+                      std::vector<ImageBuffer>& others)
+{
+    for (size_t i = 1; i < files.size(); ++i) {
+        if (std::string why = readFile(s, files[i]); !why.empty()) return why;
+        others.push_back(s.k.ws.IMG[0]);
+    }
+    return readFile(s, files.front());
+}
+
+/// Measures the flat field in view 0, with `others` of the same size: the ROI, Measure, the
+/// noise "Setting" when asked for, the item of the mode (over all images when there are others)
+/// and "Clip NNPS "; why the window refused it, or an empty text.
+std::string measureFlat(Session& s, Vylsf& v, const NnpsRequest& q,
+                        const std::vector<ImageBuffer>& others, NnpsResult& out)
+{
+    ScriptedHost& host = s.host;
+    if (std::string why = measureRoi(s, q.roi); !why.empty()) return why;
+    if (q.nfmax || q.nfint) {
+        if (std::string why = setNoiseRange(s, v, q.nfmax, q.nfint); !why.empty()) return why;
+    }
+
+    const NoiseMode& mode = *q.mode;
+    Step compute{mode.caption, mode.handler, {}, 4};
+    if (others.empty()) {
+        if (mode.direction != nullptr) {
+            const std::string lines =
+                q.lines ? std::to_string(*q.lines) : ScriptedHost::kAcceptDefault;
+            compute.answers = {{"Direction 0..H  1..V = ", mode.direction},
+                               {"Average line number = ", lines}};
+        }
+    } else {
+        // The settings the menu item makes before its computation, then the computation over
+        // every image.
+        int16_t u = 128, w = 128;
+        std::string direction = " R";
+        if (mode.direction != nullptr) {
+            const int32_t n = q.lines.value_or(7);
+            if (n < 1 || n > kBlock / 2) {
+                return "Average line number " + std::to_string(n) +
+                       " is outside 1 .. 128: the band takes 1 to 128 lines beside the axis.";
+            }
+            const bool vertical = std::string(mode.direction) == "1";
+            u = static_cast<int16_t>(vertical ? n : 128);
+            w = static_cast<int16_t>(vertical ? 128 : n);
+            direction = vertical ? " V" : " H";
+        }
+        compute.handler = [u, w, direction, raw = mode.raw, &others](Vylsf& a) {
+            a.r.NPSU = u;
+            a.r.NPSV = w;
+            a.r.NPSDIR = direction;
+            nnpsOverImages(a, raw, others);
+        };
+    }
+    compute.answers.emplace_back("Data No.= ", q.dataNo);
+    const size_t asked = host.prompts.size();
+    if (std::string why = run(s, v, compute); !why.empty()) {
+        // The items return without a word on a ROI of partial blocks; say what the window leaves
+        // the operator to notice.
+        const RoiRecord& roi = s.k.roi[0];
+        if (host.prompts.size() == asked && (roi.ROIW % kBlock != 0 || roi.ROIH % kBlock != 0)) {
+            return "the ROI of " + std::to_string(roi.ROIW) + " x " + std::to_string(roi.ROIH) +
+                   " pixels is not a whole number of " + std::to_string(kBlock) + " x " +
+                   std::to_string(kBlock) + " blocks: \"" + mode.caption + "\" stored nothing";
+        }
+        return why;
+    }
+    out.slot = static_cast<size_t>(v.r.DATANO - 1);
+    if (v.r.NPSNUM[out.slot] < 1) return std::string("\"") + mode.caption + "\" stored no curve";
+    out.values = withLf(host.clipboardText);
+    host.clipboardText.clear();
+    const Step clip{"Clip NNPS ", NPSCLIP_Click, {{"Data No.=", std::to_string(v.r.DATANO)}}, 4};
+    if (std::string why = run(s, v, clip); !why.empty()) return why;
+    if (host.clipboardText.empty()) return "\"Clip NNPS \" put nothing on the clipboard";
+    out.table = withLf(host.clipboardText);
+    out.blocks = static_cast<int64_t>(q.roi.ROIW / kBlock) * (q.roi.ROIH / kBlock) *
+                 static_cast<int64_t>(others.size() + 1);
+    return {};
+}
+
+/// Independent pixels a detector's NNPS is to be averaged over.
+constexpr int64_t kNnpsPixelsAskedFor = 4000000;
+
 int nnps(const Options& o)
 {
     for (const auto& [name, values] : o.values) {
@@ -686,95 +964,155 @@ int nnps(const Options& o)
     if (!o.has("--roi")) return usageError("nnps needs --roi X,Y,W,H");
     const auto flatRoi = roiOf(o.value("--roi"));
     if (!flatRoi) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
-    const std::string modeName = o.has("--mode") ? o.value("--mode") : "2d";
-    const NoiseMode* mode = nullptr;
-    for (const NoiseMode& m : kNoiseModes) {
-        if (modeName == m.name) mode = &m;
-    }
-    if (mode == nullptr) {
-        return usageError("--mode needs one of 2d, 1d-h, 1d-v and nps, not \"" + modeName + "\"");
-    }
-    std::string lines = ScriptedHost::kAcceptDefault;
-    if (o.has("--lines")) {
-        if (mode->direction == nullptr) return usageError("--lines goes with --mode 1d-h or 1d-v");
-        const auto n = wholeOf(o.value("--lines"));
-        if (!n) {
-            return usageError("--lines needs a whole number, not \"" + o.value("--lines") + "\"");
-        }
-        // The window itself refuses a number outside 1 .. 128, as it does for the operator.
-        lines = std::to_string(*n);
-    }
-    std::string error;
-    std::optional<std::string> nfmax, nfint;
-    if (o.has("--nfmax")) {
-        if (!rangedOption(o, "--nfmax", 0.2, 5, error)) return usageError(error);
-        nfmax = o.value("--nfmax");
-    }
-    if (o.has("--nfint")) {
-        if (!rangedOption(o, "--nfint", 0.01, 0.3, error)) return usageError(error);
-        nfint = o.value("--nfint");
-    }
-    std::string dataNo = ScriptedHost::kAcceptDefault;
-    if (o.has("--data-no")) {
-        dataNo = o.value("--data-no");
-        if (dataNo.size() != 1 || dataNo[0] < '1' || dataNo[0] > '7') {
-            return usageError("--data-no needs one of 1 to 7, not \"" + dataNo + "\"");
-        }
-    }
+    NnpsRequest request;
+    request.roi = *flatRoi;
+    if (std::string error = noiseOptions(o, request); !error.empty()) return usageError(error);
+    if (std::string error = dataNoOption(o, request.dataNo); !error.empty())
+        return usageError(error);
     if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
+    if (o.file.empty()) return usageError("nnps needs a FILE");
 
     Session s;
-    if (const int status = openFile(o, s); status != 0) return status;
-    Korvelf& k = s.k;
-    ScriptedHost& host = s.host;
-    Vylsf v{k};
+    if (const int status = startSession(o, s); status != 0) return status;
+    std::vector<ImageBuffer> others;
+    if (std::string why = readFlats(s, o.files, others); !why.empty()) return failure(why);
+    Vylsf v{s.k};
     Form_Load(v);
-    k.ws.CURSLOT = 0;
-    k.roi[0] = *flatRoi;
-    MEASUREGO_Click(k);
-    if (!host.analysisWindowShown)
-        return failure("Measure did not open the analysis window: view 0 holds no image");
-    if (nfmax || nfint) {
-        if (std::string why = setNoiseRange(s, v, nfmax, nfint); !why.empty()) return failure(why);
-    }
+    NnpsResult result;
+    if (std::string why = measureFlat(s, v, request, others, result); !why.empty())
+        return failure(why);
 
-    Step compute{mode->caption, mode->handler, {}, 4};
-    if (mode->direction != nullptr) {
-        compute.answers = {{"Direction 0..H  1..V = ", mode->direction},
-                           {"Average line number = ", lines}};
+    if (const int status = writeChart(o, s.host); status != 0) return status;
+    for (int32_t i = 0; i < v.r.NPSNUM[result.slot]; ++i) {
+        const double power = std::pow(10.0, static_cast<double>(v.r.NPSVAL[result.slot][i]));
+        std::printf("point %.6g %.6e\n", static_cast<double>(v.r.NPSFRQ[result.slot][i]), power);
     }
-    compute.answers.emplace_back("Data No.= ", dataNo);
-    const size_t asked = host.prompts.size();
-    if (std::string why = run(s, v, compute); !why.empty()) {
-        // The items return without a word on a ROI of partial blocks; say what the window leaves
-        // the operator to notice.
-        const RoiRecord& roi = k.roi[0];
-        if (host.prompts.size() == asked && (roi.ROIW % kBlock != 0 || roi.ROIH % kBlock != 0)) {
-            return failure("the ROI of " + std::to_string(roi.ROIW) + " x " +
-                           std::to_string(roi.ROIH) + " pixels is not a whole number of " +
-                           std::to_string(kBlock) + " x " + std::to_string(kBlock) +
-                           " blocks: \"" + mode->caption + "\" stored nothing");
+    const int64_t pixels = result.blocks * kBlock * kBlock;
+    std::printf("%s%sblocks %lld\npixels %lld\n", result.values.c_str(), result.table.c_str(),
+                static_cast<long long>(result.blocks), static_cast<long long>(pixels));
+    if (pixels < kNnpsPixelsAskedFor) {
+        std::printf("note: fewer than the 4 million pixels a detector NNPS asks for\n");
+    }
+    return 0;
+}
+
+/// A beam quality name as "DQE calc." reads it: without blanks and tabs around it.
+std::string trimmedName(const std::string& text)
+{
+    const size_t from = text.find_first_not_of(" \t");
+    if (from == std::string::npos) return {};
+    return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
+}
+
+int dqe(const Options& o)
+{
+    for (const auto& [name, values] : o.values) {
+        if (std::find(kDqeOptions.begin(), kDqeOptions.end(), name) == kDqeOptions.end()) {
+            return usageError("dqe does not take " + name);
         }
-        return failure(why);
     }
-    const auto slot = static_cast<size_t>(v.r.DATANO - 1);
-    const int16_t points = v.r.NPSNUM[slot];
-    if (points < 1) return failure(std::string("\"") + mode->caption + "\" stored no curve");
-    const std::string values = withLf(host.clipboardText);
-    host.clipboardText.clear();
-    const Step clip{"Clip NNPS ", NPSCLIP_Click, {{"Data No.=", std::to_string(v.r.DATANO)}}, 4};
-    if (std::string why = run(s, v, clip); !why.empty()) {
-        return failure(why);
+    if (!o.files.empty()) {
+        return usageError("dqe takes its images with --edge and --flat, not as \"" + o.file + "\"");
     }
-    if (host.clipboardText.empty()) return failure("\"Clip NNPS \" put nothing on the clipboard");
-    const std::string table = withLf(host.clipboardText);
+    for (const char* required :
+         {"--edge", "--edge-roi", "--flat", "--flat-roi", "--kerma", "--beam"}) {
+        if (!o.has(required)) return usageError(std::string("dqe needs ") + required);
+    }
+    if (o.values.at("--edge").size() != 1) return usageError("dqe takes one --edge");
+    for (const char* named : {"--edge", "--flat"}) {
+        for (const std::string& file : o.values.at(named)) {
+            if (file.empty()) return usageError(std::string(named) + " needs a file name");
+        }
+    }
+    const auto edgeRoi = roiOf(o.value("--edge-roi"));
+    if (!edgeRoi) {
+        return usageError("--edge-roi needs X,Y,W,H with positive 16-bit width and height");
+    }
+    const auto flatRoi = roiOf(o.value("--flat-roi"));
+    if (!flatRoi) {
+        return usageError("--flat-roi needs X,Y,W,H with positive 16-bit width and height");
+    }
 
-    if (const int status = writeChart(o, host); status != 0) return status;
-    for (int32_t i = 0; i < points; ++i) {
-        const double power = std::pow(10.0, static_cast<double>(v.r.NPSVAL[slot][i]));
-        std::printf("point %.6g %.6e\n", static_cast<double>(v.r.NPSFRQ[slot][i]), power);
+    // The MTF as far as "Freq. max=" goes, so that the DQE reaches the Nyquist frequency of
+    // pixels of 0.1 mm and more; stored as 1, the noise as 2.
+    MtfRequest edge;
+    edge.roi = *edgeRoi;
+    edge.fmax = "5";
+    edge.fint = "0.1";
+    edge.dataNo = "1";
+    if (std::string error = vfilterOption(o, edge.vfilter); !error.empty()) {
+        return usageError(error);
     }
-    std::printf("%s%s", values.c_str(), table.c_str());
+    NnpsRequest flat;
+    flat.roi = *flatRoi;
+    if (std::string error = noiseOptions(o, flat); !error.empty()) return usageError(error);
+    if (flat.mode->raw != 0) {
+        return usageError("the DQE needs a normalised spectrum: --mode takes 2d, 1d-h or 1d-v");
+    }
+    flat.dataNo = "2";
+
+    if (!decimalOf(o.value("--kerma"))) {
+        return usageError("--kerma needs a number of uGy, not \"" + o.value("--kerma") + "\"");
+    }
+    if (o.has("--q") && !decimalOf(o.value("--q"))) {
+        return usageError("--q needs a number of photons per mm^2 and uGy, not \"" +
+                          o.value("--q") + "\"");
+    }
+    const std::string beam = trimmedName(o.value("--beam"));
+    if (beam.empty()) return usageError("--beam needs a name");
+    if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
+
+    // The list "DQE calc." reads decides whether it asks for q.
+    const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
+    if (!beams.errors.empty()) return failure("beam list: " + oneLine(beams.errors.front()));
+    const BeamQuality* listed = findBeam(beams, beam);
+    if (listed != nullptr && o.has("--q")) {
+        return usageError("--q is for a beam quality that is not in " +
+                          std::string(kBeamListFileName) + ", and " + listed->name +
+                          " is in it with q = " + plainNumberTrimmed(listed->q));
+    }
+    if (listed == nullptr && !o.has("--q")) {
+        return failure("the beam quality " + beam + " is not in " + kBeamListFileName +
+                       ": give its q (1/(mm^2 uGy)) with --q");
+    }
+
+    Session s;
+    if (const int status = startSession(o, s); status != 0) return status;
+    if (std::string why = readFile(s, o.value("--edge")); !why.empty()) {
+        return failure("edge image: " + why);
+    }
+    Vylsf v{s.k};
+    Form_Load(v);
+    MtfResult mtfResult;
+    if (std::string why = measureEdge(s, v, edge, mtfResult); !why.empty()) {
+        return failure("edge image: " + why);
+    }
+    std::vector<ImageBuffer> others;
+    if (std::string why = readFlats(s, o.values.at("--flat"), others); !why.empty()) {
+        return failure("flat field: " + why);
+    }
+    NnpsResult nnpsResult;
+    if (std::string why = measureFlat(s, v, flat, others, nnpsResult); !why.empty()) {
+        return failure("flat field: " + why);
+    }
+
+    Step calc{"DQE calc.",
+              DQECLC,
+              {{"MTF data No.= ", "1"}, {"NNPS data No.= ", "2"}, {"Beam quality = ", beam}},
+              kDqeMode};
+    if (listed == nullptr) {
+        calc.answers.emplace_back("q (1/(mm^2 uGy)) for " + beam + " = ", o.value("--q"));
+    }
+    calc.answers.emplace_back("Air kerma (uGy) = ", o.value("--kerma"));
+    if (std::string why = run(s, v, calc); !why.empty()) return failure(why);
+    s.host.clipboardText.clear();
+    if (std::string why = run(s, v, {"Clip DQE", CLIPDQE, {}, kDqeMode}); !why.empty()) {
+        return failure(why);
+    }
+    if (s.host.clipboardText.empty()) return failure("\"Clip DQE\" put nothing on the clipboard");
+
+    if (const int status = writeChart(o, s.host); status != 0) return status;
+    std::printf("%s", withLf(s.host.clipboardText).c_str());
     return 0;
 }
 
@@ -800,6 +1138,8 @@ int main(int argc, char** argv)
         status = mtf(*options);
     } else if (options->command == "nnps") {
         status = nnps(*options);
+    } else if (options->command == "dqe") {
+        status = dqe(*options);
     } else {
         return usageError("unknown command " + options->command);
     }

@@ -1,5 +1,6 @@
 #include "vylsf_window.h"
 
+#include "dqe.h"
 #include "esf.h"
 #include "lsf.h"
 #include "mtf.h"
@@ -43,7 +44,8 @@ const MenuCommand kMenuCommands[] = {
     {"NNPS1D", vantry::NNPS1D_Click},   {"NNPS2D", vantry::NNPS2D_Click},
     {"NPS2D", vantry::NPS2D_Click},     {"SETNPS", vantry::SETNPS},
     {"NPSCLIP", vantry::NPSCLIP_Click}, {"NPSCOMP", vantry::NPSCOMP_Click},
-    {"CLRSCREEN", vantry::CLRSCREEN},
+    {"CLRSCREEN", vantry::CLRSCREEN},   {"DQECLC", vantry::DQECLC},
+    {"CLIPDQE", vantry::CLIPDQE},
 };
 
 void (*menuHandler(std::string_view name))(vantry::Vylsf&)

@@ -217,6 +217,31 @@ TEST_F(Nnps, TableRightAfterTheComputationKeepsSmallValues)
     }
 }
 
+TEST_F(Nnps, SeveralFlatFieldsAverageOverAllTheirBlocks)
+{
+    const auto a = field(512, 256, 1000, 0, 0, 0, 10);
+    const auto b = field(512, 256, 1000, 30, 40, 0, 5); // another noise level and a cosine
+    loadWithRoi(512, 256, b, 0, 0, 512, 256);
+    answer({"2"});
+    NNPS2D_Click(v);
+    loadWithRoi(512, 256, a, 0, 0, 512, 256);
+    answer({"1"});
+    NNPS2D_Click(v);
+    answer({"3"});
+    nnpsOverImages(v, 0, {ImageBuffer{512, 256, b}});
+    ASSERT_EQ(v.r.NPSNUM[2], 25);
+    EXPECT_EQ(k.ws.IMG[0].pixels, a) << "the current image is put back";
+    for (int bin = 1; bin <= 25; ++bin) {
+        const double mean = (stored(1, bin) + stored(2, bin)) / 2;
+        // single-precision logarithms of the stored values: 1e-6 relative
+        EXPECT_NEAR(stored(3, bin), mean, 1e-5 * mean) << bin;
+    }
+    host.messages.clear();
+    nnpsOverImages(v, 0, {ImageBuffer{256, 256, std::vector<int16_t>(256 * 256, 5)}});
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("differ in size"), std::string::npos);
+}
+
 TEST(NoiseText, ExponentOnlyWhereTheFixedFormShowsZero)
 {
     EXPECT_EQ(noiseText(9.8712e-7, 4), "9.87E-07");

@@ -47,9 +47,11 @@ class Output:
         self.lines.pop()
         head, self.shift = self.lines[0].split(" ")
         assert head == "shift", self.lines[0]
+        self.figures = dict(line.split(" ", 1) for line in self.lines[1:4])
+        assert list(self.figures) == ["mtf50", "mtf10", "mtf_nyquist"], self.lines[1:4]
         tab = next(i for i, line in enumerate(self.lines) if line.startswith("\t"))
-        self.label = self.lines[1]
-        self.values = self.lines[2:tab]
+        self.label = self.lines[4]
+        self.values = self.lines[5:tab]
         self.table_label = self.lines[tab][1:]
         self.rows = [row.split("\t") for row in self.lines[tab + 1:]]
 
@@ -130,7 +132,7 @@ class MtfOutput(unittest.TestCase):
         self.assertEqual([f for f, _ in out.rows], ["%.2f" % (n / 10) for n in range(31)])
         for _, value in out.rows:
             self.assertRegex(value, r"^(1|0|\.\d{1,3})$", "three decimals at most, no zero before the point")
-        self.assertEqual(len(out.lines), 1 + 1 + 31 + 1 + 31)
+        self.assertEqual(len(out.lines), 1 + 3 + 1 + 31 + 1 + 31)
 
     def test_table_interpolates_through_the_computed_points(self):
         # On the grid it was computed on, the spline of the table passes through the curve itself.
@@ -250,6 +252,107 @@ class MtfOutput(unittest.TestCase):
         self.assertAlmostEqual(Output(fine.stdout).mtf()[10], self.out.mtf()[10], delta=0.02)
 
 
+def analytic_mtf(f):
+    """The presampled MTF of the sample edge as the method measures it: the Gaussian blur along
+    the rows, times sinc^2(pi f BINW) for the binning and the difference."""
+    sigma_mm = BLUR_PX * PITCH / math.cos(math.radians(TILT_DEG))
+    x = math.pi * f * BINW
+    sinc = math.sin(x) / x if x else 1.0
+    return math.exp(-2 * (math.pi * sigma_mm * f) ** 2) * sinc ** 2
+
+
+def falls_to(values, step, level):
+    """Where a falling curve sampled every `step` first reaches `level`, linearly interpolated."""
+    for n in range(1, len(values)):
+        if values[n] <= level < values[n - 1]:
+            a, b = values[n - 1], values[n]
+            return (n - 1) * step + (a - level) / (a - b) * step, n
+    return None, None
+
+
+class MtfFigures(unittest.TestCase):
+    """The mtf50, mtf10 and mtf_nyquist lines."""
+
+    def figures(self, *extra):
+        result = measure(*extra)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return Output(result.stdout)
+
+    def test_mtf50_and_mtf10_near_the_analytic_crossings_of_the_sample_edge(self):
+        out = self.figures()
+        for line in out.lines[1:3]:
+            self.assertRegex(line, r"^mtf(50|10) \d\.\d{4}$")
+        for name, level in (("mtf50", 0.5), ("mtf10", 0.1)):
+            lo, hi = 0.0, 3.0
+            for _ in range(60):
+                mid = (lo + hi) / 2
+                lo, hi = (mid, hi) if analytic_mtf(mid) > level else (lo, mid)
+            exact = lo
+            # Linear interpolation between the 0.1 cycles/mm points of the analytic curve itself
+            # misses the crossing by its curvature; the measured curve may stray from the analytic
+            # one by the largest bias the accuracy table reports (0.006) plus 4 deviations of the
+            # noise (as in test_matches_the_analytic_mtf_of_the_sample_edge), which its slope turns
+            # into a frequency.
+            grid = [analytic_mtf(n / 10) for n in range(31)]
+            interpolation = abs(falls_to(grid, 0.1, level)[0] - exact)
+            slope = abs(analytic_mtf(exact + 1e-6) - analytic_mtf(exact - 1e-6)) / 2e-6
+            x = math.pi * exact * BINW
+            lsf_samples = 2 * (round(EDGE_ROI[2] * PITCH / BINW * 0.9) // 2) + 1
+            per_bin = EDGE_ROI[3] * BINW / PITCH
+            noise = (NOISE / (HIGH - LOW) * math.sqrt(lsf_samples / per_bin) * 2 * math.sin(x)
+                     / math.sqrt(2))
+            allowed = interpolation + (0.006 + 4 * noise) / slope
+            self.assertAlmostEqual(float(out.figures[name]), exact, delta=allowed, msg=name)
+
+    def test_figures_interpolate_the_printed_points_linearly(self):
+        # The printed "MTF calc." values are the stored points rounded to 3 decimals: the figures
+        # lie where those points, each moved by at most 0.0005, cross the level, and are printed
+        # to 4 decimals.
+        grids = (((), 0.1), (("--fint", "0.05"), 0.05), (("--fmax", "5", "--fint", "0.01"), 0.01))
+        for extra, step in grids:
+            out = self.figures(*extra)
+            values = out.mtf()
+            for name, level in (("mtf50", 0.5), ("mtf10", 0.1)):
+                printed, n = falls_to(values, step, level)
+                self.assertIsNotNone(printed, (extra, name))
+                a, b = values[n - 1], values[n]
+                self.assertGreater(a - 0.0005, level, "the crossing interval is unambiguous")
+                self.assertLess(b + 0.0005, level)
+                # The crossing moves up with either point.
+                lowest = (n - 1) * step + (a - 0.0005 - level) / (a - b) * step
+                highest = (n - 1) * step + (a + 0.0005 - level) / (a - b) * step
+                figure = float(out.figures[name])
+                self.assertGreaterEqual(figure, lowest - 0.00005 - 1e-9, (extra, name))
+                self.assertLessEqual(figure, highest + 0.00005 + 1e-9, (extra, name))
+                self.assertAlmostEqual(figure, printed, delta=0.0005 / (a - b) * step + 0.00005)
+
+    def test_nyquist_value_and_the_words_for_figures_out_of_reach(self):
+        # 0.1 mm pixels: the Nyquist frequency is 5 cycles/mm, beyond the default 3.
+        out = self.figures()
+        self.assertEqual(out.figures["mtf_nyquist"], "beyond the curve")
+        full = self.figures("--fmax", "5")
+        self.assertRegex(full.lines[3], r"^mtf_nyquist \d\.\d{4}$")
+        self.assertEqual(len(full.values), 51)
+        self.assertAlmostEqual(float(full.figures["mtf_nyquist"]), full.mtf()[50], delta=0.00055,
+                               msg="the point at 5 cycles/mm itself")
+        self.assertEqual((full.figures["mtf50"], full.figures["mtf10"]),
+                         (out.figures["mtf50"], out.figures["mtf10"]), "the same points below 3")
+        # Up to 1 cycle/mm the curve stays above both levels (0.75 at 1).
+        short = self.figures("--fmax", "1")
+        self.assertGreater(short.mtf()[-1], 0.5)
+        self.assertEqual(short.lines[1:4],
+                         ["mtf50 not reached", "mtf10 not reached", "mtf_nyquist beyond the curve"])
+        # Between the two: MTF50 reached, MTF10 not.
+        mid = self.figures("--fmax", "2")
+        self.assertEqual(mid.figures["mtf50"], out.figures["mtf50"])
+        self.assertEqual(mid.figures["mtf10"], "not reached")
+
+    def test_help_documents_the_figure_lines(self):
+        usage = run("--help").stdout
+        for text in ("mtf50 F", "mtf10 F", "mtf_nyquist V", "not reached", "beyond the curve"):
+            self.assertIn(text, usage)
+
+
 class MtfChart(unittest.TestCase):
     def chart(self, *extra):
         with tempfile.TemporaryDirectory() as tmp:
@@ -312,7 +415,7 @@ class MtfChart(unittest.TestCase):
             result = subprocess.run([MEASURE, "mtf", edge_sample(), "--list", listing, "--preset", name,
                                      "--roi", ROI_TEXT, "--svg", path], capture_output=True, timeout=120)
             self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertEqual(result.stdout.split(b"\n")[1], name + b" H")
+            self.assertEqual(result.stdout.split(b"\n")[4], name + b" H")
             texts = [t.text for t in ET.parse(path).getroot().iter("{http://www.w3.org/2000/svg}text")]
         # A lone byte is read as Latin-1, a control character replaced, UTF-8 kept.
         self.assertIn("  E&<\u00e9>\ufffd\u00e9 H", texts)
@@ -417,6 +520,6 @@ class MtfStatuses(unittest.TestCase):
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (MtfOutput, MtfChart, MtfStatuses):
+    for case in (MtfOutput, MtfFigures, MtfChart, MtfStatuses):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)

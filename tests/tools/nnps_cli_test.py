@@ -13,6 +13,8 @@ import tempfile
 import unittest
 import xml.etree.ElementTree as ET
 
+import flat_fields
+
 MEASURE = None
 BIN = None
 
@@ -20,6 +22,7 @@ BIN = None
 # 2000, a 512-byte raw header.
 SIDE, PITCH, HEADER = 1024, 0.1, 512
 BLOCK = 256
+NOTE = "note: fewer than the 4 million pixels a detector NNPS asks for"
 
 
 def run(*args):
@@ -48,7 +51,15 @@ class Output:
         tab = next(i for i, line in enumerate(self.lines) if line.startswith("\t"))
         self.values = self.lines[26:tab]
         self.table_label = self.lines[tab][1:]
-        self.rows = [row.split("\t") for row in self.lines[tab + 1:]]
+        # The counts close the output: blocks, pixels and, below 4 million pixels, the note.
+        end = next(i for i, line in enumerate(self.lines) if line.startswith("blocks "))
+        self.rows = [row.split("\t") for row in self.lines[tab + 1:end]]
+        self.counts = self.lines[end:]
+        assert self.counts[1].startswith("pixels "), self.counts
+        self.blocks = int(self.counts[0].split(" ")[1])
+        self.pixels = int(self.counts[1].split(" ")[1])
+        self.note = self.counts[2] if len(self.counts) > 2 else None
+        assert len(self.counts) <= 3, self.counts
 
     def frequencies(self):
         return [float(f) for _, f, _ in self.points]
@@ -240,7 +251,8 @@ class NnpsOutput(unittest.TestCase):
         self.assertEqual(len(out.values), 31, "0.1 to 3.1 cycles/mm, all below the last point")
         self.assertEqual(out.table_label, out.label)
         self.assertEqual([f for f, _ in out.rows], ["%.2f" % (n / 10) for n in range(1, 31)])
-        self.assertEqual(len(out.lines), 25 + 1 + 31 + 1 + 30)
+        self.assertEqual(out.counts, ["blocks 4", "pixels 262144", NOTE])
+        self.assertEqual(len(out.lines), 25 + 1 + 31 + 1 + 30 + 3)
 
     def test_flat_field_is_white_at_its_level(self):
         # Noise of 25 on 2000, whole pixel values: (625 + 1/12) / 2000^2 x 0.1^2 mm^2. Per bin a
@@ -338,6 +350,99 @@ class NnpsIndependent(unittest.TestCase):
                 mean = sum(out.powers()) / 25 / level
                 spread = math.sqrt(sum(s * s for s in bounds)) / 25
                 self.assertAlmostEqual(mean, 1, delta=5 * spread, msg=mode)
+
+
+class NnpsOverSeveralFiles(unittest.TestCase):
+    """Several flat fields of one detector: the mean over all their blocks, and the counts."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        # The sample's noise at 1.5 times its deviation: about 2.25 times its NNPS.
+        cls.louder = os.path.join(cls.tmp.name, "louder.raw")
+        flat_fields.scaled_flat(flat_sample(), cls.louder, 1.5)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def output(self, files, *extra, roi="256,256,512,512", preset="SAMPLE-FLAT-RAW", listing=()):
+        result = run("nnps", *files, "--preset", preset, *listing, "--roi", roi, *extra)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return Output(result.stdout)
+
+    def test_two_fields_give_the_mean_of_their_separate_spectra_in_every_mode(self):
+        labels = {"2d": " R", "1d-h": " H", "1d-v": " V", "nps": " R"}
+        for mode, extra in (("2d", []), ("1d-h", ["--lines", "3"]), ("1d-v", []), ("nps", [])):
+            options = ["--mode", mode, *extra]
+            first = self.output([flat_sample()], *options)
+            second = self.output([self.louder], *options)
+            both = self.output([flat_sample(), self.louder], *options)
+            self.assertEqual(both.label, "SAMPLE-FLAT-RAW" + labels[mode])
+            self.assertEqual(both.frequencies(), first.frequencies())
+            powers = zip(first.powers(), second.powers(), both.powers())
+            for k, (a, b, mean) in enumerate(powers, 1):
+                # Far from either alone: the louder field has about 2.25 times the power.
+                self.assertGreater(b / a, 1.8, "%s, bin %d" % (mode, k))
+                # Each is stored as a single-precision decade and printed to 7 digits.
+                self.assertAlmostEqual(mean / ((a + b) / 2), 1, delta=5e-6,
+                                       msg="%s, bin %d" % (mode, k))
+            self.assertEqual((both.blocks, both.pixels), (8, 8 * 65536), mode)
+        # The order of the files does not matter.
+        reverse = self.output([self.louder, flat_sample()])
+        forward = self.output([flat_sample(), self.louder])
+        for a, b in zip(reverse.powers(), forward.powers()):
+            self.assertAlmostEqual(a / b, 1, delta=2e-6)
+
+    def test_counts_and_the_note_below_four_million_pixels(self):
+        out = self.output([flat_sample(), self.louder], roi="0,0,1024,1024")
+        self.assertEqual(out.counts, ["blocks 32", "pixels 2097152", NOTE])
+        # 61 blocks hold 3 997 696 pixels, 62 hold 4 063 232: one block of noise given 61 and 62
+        # times.
+        with tempfile.TemporaryDirectory() as tmp:
+            listing = os.path.join(tmp, "list.txt")
+            with open(listing, "w") as f:
+                f.write("Detector Width Height Pitch(mm) Encoding Offset Header\r\n"
+                        "BLOCK-256 256 256 0.1 1 0 512\r\n")
+            block = os.path.join(tmp, "block.raw")
+            flat_fields.noise_block(block)
+            for times, counts in ((61, ["blocks 61", "pixels 3997696", NOTE]),
+                                  (62, ["blocks 62", "pixels 4063232"])):
+                out = self.output([block] * times, roi="0,0,256,256", preset="BLOCK-256",
+                                  listing=("--list", listing))
+                self.assertEqual(out.counts, counts)
+
+    def test_fields_the_computation_cannot_combine_exit_3(self):
+        refused = NnpsStatuses.assertRefused
+        with tempfile.TemporaryDirectory() as tmp:
+            half = os.path.join(tmp, "half.dcm")
+            flat_fields.cropped_dicom(os.path.join(BIN, "sample_flat_implicit.dcm"), half, 512)
+            full = os.path.join(BIN, "sample_flat_implicit.dcm")
+            # Each alone is measured; together they are not one detector's.
+            for files in ([half], [full]):
+                self.output(files, roi="0,0,512,512", preset="DICOM")
+            result = run("nnps", full, half, "--preset", "DICOM", "--roi", "0,0,512,512")
+            refused(self, result, "differ in size (1024 x 512 against 1024 x 1024)")
+        missing = run("nnps", flat_sample(), "/nonexistent/second.raw", "--preset",
+                      "SAMPLE-FLAT-RAW", "--roi", "0,0,512,512")
+        refused(self, missing, "/nonexistent/second.raw")
+        two = [flat_sample(), self.louder]
+        refused(self, run("nnps", *two, "--preset", "SAMPLE-FLAT-RAW", "--roi", "0,0,300,256"),
+                "not a whole number of 256 x 256 blocks")
+        for lines in ("0", "129"):
+            result = run("nnps", *two, "--preset", "SAMPLE-FLAT-RAW", "--roi", "0,0,256,256",
+                         "--mode", "1d-v", "--lines", lines)
+            refused(self, result, "Average line number " + lines)
+        # Other commands still take one file.
+        result = run("mtf", flat_sample(), self.louder, "--preset", "SAMPLE-FLAT-RAW", "--roi",
+                     "0,0,300,200")
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("more than one file", result.stderr)
+
+    def test_help_documents_several_files_and_the_counts(self):
+        usage = run("--help").stdout
+        for text in ("vantry-measure nnps FILE [FILE ...]", "blocks B", "pixels P", NOTE):
+            self.assertIn(text, usage)
 
 
 class NnpsChart(unittest.TestCase):
@@ -460,6 +565,6 @@ class NnpsStatuses(unittest.TestCase):
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (NnpsOutput, NnpsIndependent, NnpsChart, NnpsStatuses):
+    for case in (NnpsOutput, NnpsIndependent, NnpsOverSeveralFiles, NnpsChart, NnpsStatuses):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)

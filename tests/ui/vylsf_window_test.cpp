@@ -404,8 +404,18 @@ TEST_F(AnalysisWindow, MenusShowTheModelAndFollowIt)
             EXPECT_EQ(ia->isEnabled(), item.Enabled) << item.name;
         }
     }
+    ASSERT_EQ(top.size(), 4) << "MTF, Noise, CLS and DQE";
     EXPECT_EQ(top[0]->text(), "MTF");
+    EXPECT_EQ(top[1]->text(), "Noise");
     EXPECT_EQ(top[2]->text(), "CLS");
+    EXPECT_EQ(top[3]->text(), "DQE");
+    ASSERT_NE(top[3]->menu(), nullptr);
+    const QList<QAction*> dqeItems = top[3]->menu()->actions();
+    ASSERT_EQ(dqeItems.size(), 2);
+    EXPECT_EQ(dqeItems[0], window.menuAction("DQECLC"));
+    EXPECT_EQ(dqeItems[0]->text(), "DQE calc.");
+    EXPECT_EQ(dqeItems[1], window.menuAction("CLIPDQE"));
+    EXPECT_EQ(dqeItems[1]->text(), "Clip DQE");
     EXPECT_EQ(window.menuAction("SETTING")->text(), "Setting");
     for (const char* off : {"REDGE", "CEDGEOK", "NPSWF"}) {
         EXPECT_FALSE(window.menuAction(off)->isEnabled()) << off;
@@ -493,6 +503,82 @@ TEST_F(AnalysisWindow, NoiseMenuComputesDrawsAndReadsOut)
     EXPECT_EQ(v.r.NEXTNO, 3);
     EXPECT_GT(countPixels(host.qtCanvas.image(), qRgb(0, 255, 255)), 50) << "curve 2, light cyan";
     EXPECT_EQ(countPixels(host.qtCanvas.image(), qRgb(255, 0, 0)), 0) << "curve 3 not selected";
+}
+
+TEST_F(AnalysisWindow, DqeMenuComputesDrawsAndCopiesTheTable)
+{
+    // Without stored curves both items refuse in a message and leave the chart alone.
+    host.qtCanvas.line(0, 0, 100, 100, 15);
+    const QImage before = host.qtCanvas.shownImage();
+    window.menuAction("CLIPDQE")->trigger();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "no data!");
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    window.menuAction("DQECLC")->trigger();
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_NE(host.messages[1].find("no MTF curve under No.1"), std::string::npos)
+        << host.messages[1];
+    EXPECT_EQ(host.qtCanvas.shownImage(), before);
+    EXPECT_EQ(v.r.DSPMODE, 0);
+    EXPECT_TRUE(host.clipboardText.empty());
+
+    // An MTF stored as 1 (e^-f/2 up to 3 cycles/mm) and the NNPS of the flat field as 2.
+    VylsfRecord& r = v.r;
+    r.MTFNUM[0] = 31;
+    for (size_t i = 0; i <= 30; ++i) {
+        r.MTFFRQ[0][i] = 0.1f * static_cast<float>(i);
+        r.MTFVAL[0][i] = std::exp(-0.5f * r.MTFFRQ[0][i]);
+    }
+    r.DATALBL[0] = "EDGE H";
+    r.LASTMTFNO = 1;
+    loadFlat();
+    host.inputAnswers.emplace_back("2");
+    window.menuAction("NNPS2D")->trigger();
+    ASSERT_EQ(r.NPSNUM[1], 25) << (host.messages.size() > 2 ? host.messages.back() : "");
+    const size_t prompts = host.prompts.size();
+
+    const char* const answers[] = {ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault,
+                                   "RQA5", "2.5"};
+    for (const char* a : answers) host.inputAnswers.emplace_back(a);
+    window.menuAction("DQECLC")->trigger();
+    ASSERT_EQ(host.messages.size(), 2u) << host.messages.back();
+    ASSERT_EQ(host.prompts.size(), prompts + 4);
+    EXPECT_EQ(host.prompts[prompts].prompt, "MTF data No.= ");
+    EXPECT_EQ(host.prompts[prompts + 1].prompt, "NNPS data No.= ");
+    EXPECT_EQ(host.prompts[prompts + 1].deflt, " 2") << "the NNPS stored last";
+    EXPECT_EQ(host.prompts[prompts + 2].prompt, "Beam quality = ");
+    EXPECT_EQ(host.prompts[prompts + 3].prompt, "Air kerma (uGy) = ");
+    EXPECT_EQ(r.DSPMODE, 5);
+    // The NNPS bins of 0.1 mm pixels every 0.2 cycles/mm, as far as the MTF goes.
+    ASSERT_EQ(r.DQEVAL.size(), 15u);
+    EXPECT_EQ(r.DQEQ, 29653);
+    EXPECT_EQ(window.windowTitle(), "DQE EDGE H / FLAT R");
+    // Uniform noise of -20 .. 20 on 1000 (NNPS 1.4e-6 mm^2) and MTF 1 near 0: the DQE starts
+    // near 1 / (1.4e-6 x 29653 x 2.5), about 9.6, far above the frame of 1.2; the chart
+    // grows to hold the curve.
+    EXPECT_GT(r.DQEVAL[0], 5);
+    const QImage& chart = host.qtCanvas.image();
+    EXPECT_GT(countPixels(chart, qRgb(255, 255, 0)), 100) << "the yellow DQE curve";
+    int highest = chart.height();
+    for (int y = 0; y < chart.height() && highest == chart.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(chart.constScanLine(y));
+        if (std::find(row, row + chart.width(), qRgb(255, 255, 0)) != row + chart.width()) {
+            highest = y;
+        }
+    }
+    const double top = host.qtCanvas.toUser(QPointF(0, highest)).y();
+    EXPECT_NEAR(top, r.DQEVAL[0], 0.05 * r.DQEVAL[0]) << "the curve's first point is its highest";
+
+    window.menuAction("CLIPDQE")->trigger();
+    EXPECT_EQ(host.messages.size(), 2u);
+    const std::string& table = host.clipboardText;
+    EXPECT_EQ(table.rfind("MTF No.1 EDGE H\tNNPS No.2 FLAT R\tRQA5\tq=29653 /(mm^2 uGy)\t"
+                          "Ka=2.5 uGy\r\nf (1/mm)\tMTF\tNNPS (mm^2)\tNEQ (1/mm^2)\tDQE\r\n0.20\t",
+                          0),
+              0u)
+        << table;
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 2 + 15);
+    EXPECT_EQ(r.DSPMODE, 5) << "copying leaves the chart";
 }
 
 TEST_F(AnalysisWindow, ClsClearsTheChart)
@@ -750,6 +836,30 @@ TEST_F(AnalysisWindowOnQtHost, YieldingRepaintsTheChartTheHandlerDrawsOn)
     while (paints.count == 0 && clock.elapsed() < 2000) host.DoEvents();
     EXPECT_GE(paints.count, 1);
     EXPECT_EQ(window.chart()->grab().toImage().pixel(250, 100), qRgb(255, 0, 255));
+}
+
+TEST_F(AnalysisWindowOnQtHost, ClipDqeReachesTheSystemClipboard)
+{
+    VylsfRecord& r = v.r;
+    r.DATALBL[0] = "EDGE H";
+    r.DATALBL[1] = "FLAT R";
+    r.DQEMTFNO = 1;
+    r.DQENPSNO = 2;
+    r.DQEBEAM = "RQA7";
+    r.DQEQ = 32490;
+    r.DQEKERMA = 5.0f;
+    r.DQEFRQ = {0.2, 0.4};
+    r.DQEMTF = {0.98, 0.9};
+    r.DQENPS = {2e-6, 2.5e-6};
+    r.DQENEQ = {0.98 * 0.98 / 2e-6, 0.9 * 0.9 / 2.5e-6};
+    r.DQEVAL = {r.DQENEQ[0] / (32490 * 5.0), r.DQENEQ[1] / (32490 * 5.0)};
+    QApplication::clipboard()->clear();
+    window.menuAction("CLIPDQE")->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+              "MTF No.1 EDGE H\tNNPS No.2 FLAT R\tRQA7\tq=32490 /(mm^2 uGy)\tKa=5 uGy\r\n"
+              "f (1/mm)\tMTF\tNNPS (mm^2)\tNEQ (1/mm^2)\tDQE\r\n"
+              "0.20\t0.9800\t2.000E-06\t4.8020E+05\t2.9560\r\n"
+              "0.40\t0.9000\t2.500E-06\t3.2400E+05\t1.9945\r\n");
 }
 
 TEST_F(AnalysisWindowOnQtHost, PromptsOfTheAnalysisWindowCarryTheProgramTitle)
