@@ -9,8 +9,10 @@
 
 namespace vantry {
 
-/// How RADINPS goes through the blocks. All readings give the same NPSBIN[0 .. NBINS] within
-/// 1e-5 relative, the same captions and yields, and the same ROI copy in ROIDAT.
+/// How RADINPS goes through the blocks. All readings give the same NPSBIN[0 .. NBINS] and NPSSUM
+/// within 1e-5 relative, the same NPSCNT, captions, yields and ROI copy in ROIDAT. The summed
+/// readings leave NPSRE, NPSIM, NPSFIT and NPSBIN above NBINS zero, where the line-by-line
+/// reading leaves the last block's transform, fit and bin sums.
 enum class NpsReading {
     /// Detrended with the separable moment sums, transformed as real blocks, power summed per
     /// position over the blocks and binned once; AVX2 passes where the processor has them.

@@ -49,8 +49,8 @@ struct Surface {
 
 /// What stays the same for every block of a run.
 struct Tables {
-    /// Row offset + n of a stage of span L: cos and sin of 2 pi r n / L for r = 1, 2, 3 (forward
-    /// transform: a value is multiplied by cos - i sin).
+    /// Row kSpanL + n, for butterfly n of the stage of span L: cos and sin of 2 pi r n / L for
+    /// r = 1, 2, 3 (forward transform: a value is multiplied by cos - i sin).
     alignas(32) float twiddle[kTwiddleRows][6];
     /// x = 0 .. 255 as doubles.
     alignas(32) double x[kSide];
@@ -77,8 +77,8 @@ using RowSumsPass = void (*)(const int16_t* block, int32_t stride, RowSums& sums
 using ColumnPass = void (*)(const int16_t* block, int32_t stride, const Surface& surface,
                             const Tables& t, const int16_t* next, Work& w);
 /// Writes `rows` rows of `width` Int16 pixels (a multiple of 16), stride apart, as Single to
-/// out, rows outStride apart (16-byte aligned), past the caches: nothing reads the copy again
-/// during the run.
+/// out, rows outStride apart (16-byte aligned). The AVX2 pass stores whole cache lines past the
+/// caches: nothing reads the copy again during the run.
 using CopyPass = void (*)(const int16_t* pixels, int32_t stride, int32_t width, int32_t rows,
                           float* out, int32_t outStride);
 /// Splits the column pairs for the first rowGroups row groups, transforms those rows and adds
