@@ -5,6 +5,20 @@
 
 namespace vantry {
 
+void solveSurfaceEquations(double (&M)[6][7])
+{
+    // Gauss-Jordan without pivoting: the normal matrix of a full grid is positive definite.
+    for (int k = 0; k < 6; ++k) {
+        const double pivot = M[k][k];
+        for (int c = k; c < 7; ++c) M[k][c] /= pivot;
+        for (int r = 0; r < 6; ++r) {
+            if (r == k) continue;
+            const double factor = M[r][k];
+            for (int c = 0; c < 7; ++c) M[r][c] -= factor * M[k][c];
+        }
+    }
+}
+
 void LESQ2D(const float* a, float* f, int32_t n)
 {
     if (n <= 0) return;
@@ -17,7 +31,7 @@ void LESQ2D(const float* a, float* f, int32_t n)
     }
     // Moment sums over the raw indices reach n^6 (about 2.8e14 for n = 256): only double holds
     // them with the digits the elimination needs.
-    std::array<std::array<double, 7>, 6> M{};
+    double M[6][7] = {};
     for (int32_t y = 0; y < n; ++y) {
         for (int32_t x = 0; x < n; ++x) {
             const double X = x, Y = y, z = a[static_cast<std::size_t>(y) * n + x];
@@ -31,16 +45,7 @@ void LESQ2D(const float* a, float* f, int32_t n)
     for (int r = 0; r < 6; ++r) {
         for (int c = 0; c < r; ++c) M[r][c] = M[c][r];
     }
-    // Gauss-Jordan without pivoting: the normal matrix of a full grid is positive definite.
-    for (int k = 0; k < 6; ++k) {
-        const double pivot = M[k][k];
-        for (int c = k; c < 7; ++c) M[k][c] /= pivot;
-        for (int r = 0; r < 6; ++r) {
-            if (r == k) continue;
-            const double factor = M[r][k];
-            for (int c = 0; c < 7; ++c) M[r][c] -= factor * M[k][c];
-        }
-    }
+    solveSurfaceEquations(M);
     for (int32_t y = 0; y < n; ++y) {
         for (int32_t x = 0; x < n; ++x) {
             const double X = x, Y = y;

@@ -3,6 +3,8 @@
 // goes through the same operations in the same order.
 #include "nnps_passes.h"
 
+#include "lesq2d.h"
+
 #include <cmath>
 #include <cstddef>
 
@@ -213,15 +215,7 @@ void fitSurface(const RowSums& s, Surface& f)
         for (int c = 0; c < 6; ++c) M[r][c] = power[kPx[r] + kPx[c]] * power[kPy[r] + kPy[c]];
         M[r][6] = static_cast<double>(moments[r]);
     }
-    for (int k = 0; k < 6; ++k) {
-        const double pivot = M[k][k];
-        for (int c = k; c < 7; ++c) M[k][c] /= pivot;
-        for (int r = 0; r < 6; ++r) {
-            if (r == k) continue;
-            const double factor = M[r][k];
-            for (int c = 0; c < 7; ++c) M[r][c] -= factor * M[k][c];
-        }
-    }
+    solveSurfaceEquations(M);
     for (int y = 0; y < kSide; ++y) {
         const double Y = y;
         f.q[y] = M[0][6] + M[2][6] * Y + M[5][6] * Y * Y;

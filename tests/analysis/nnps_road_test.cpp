@@ -1,6 +1,7 @@
 // A noise measurement as an operator makes it, on the scripted host: the bundled flat field read
 // with its detector entry, the ROI sized with its boxes, then the "Noise" menu of the analysis
 // window from computation to comparison and clipboard, an MTF in between, and the refusals.
+#include "caption_host.h"
 #include "esf.h"
 #include "form_load.h"
 #include "image_opening.h"
@@ -27,18 +28,6 @@
 using namespace vantry;
 
 namespace {
-
-/// A scripted host that keeps the analysis window's caption at every yield.
-class CaptionHost : public ScriptedHost {
-public:
-    void DoEvents() override
-    {
-        ScriptedHost::DoEvents();
-        if (form != nullptr) captions.push_back(form->Caption);
-    }
-    const VylsfForm* form = nullptr;
-    std::vector<std::string> captions;
-};
 
 std::vector<std::string> crlfLines(const std::string& text)
 {

@@ -1,6 +1,7 @@
 // The noise spectra: blocks and their captions, bins, the three symmetric positions, the mean
 // before detrending, the tables, the data numbers and the refusals.
 #include "analysis_fixture.h"
+#include "caption_host.h"
 #include "mtf_chart.h"
 #include "nnps.h"
 #include "nnps_chart.h"
@@ -12,18 +13,6 @@
 using namespace vantry;
 
 namespace {
-
-/// A scripted host that keeps the analysis window's caption at every yield.
-class CaptionHost : public ScriptedHost {
-public:
-    void DoEvents() override
-    {
-        ScriptedHost::DoEvents();
-        if (form != nullptr) captions.push_back(form->Caption);
-    }
-    const VylsfForm* form = nullptr;
-    std::vector<std::string> captions;
-};
 
 class Nnps : public AnalysisFixture {
 protected:
