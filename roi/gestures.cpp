@@ -24,21 +24,21 @@ bool inside(const Control& c, double x, double y)
     return c.Left < x && x < c.Left + c.Width && c.Top < y && y < c.Top + c.Height;
 }
 
-/// Mean of the 3 x 3 pixels around (cx, cy) that lie inside the image, summed in Single.
+/// Mean of the 3 x 3 pixels around (cx, cy) that lie inside the image.
 std::optional<float> readout(const ImageBuffer& img, int32_t cx, int32_t cy)
 {
-    float sum = 0;
+    double sum = 0;
     int count = 0;
     for (int32_t j = -1; j <= 1; ++j) {
         for (int32_t i = -1; i <= 1; ++i) {
             const int32_t x = cx + i, y = cy + j;
             if (x < 0 || y < 0 || x >= img.width || y >= img.height) continue;
-            sum = sum + static_cast<float>(img.at(x, y));
+            sum += img.at(x, y);
             ++count;
         }
     }
     if (count == 0) return std::nullopt;
-    return static_cast<float>(static_cast<double>(sum) / count);
+    return static_cast<float>(sum / count);
 }
 
 void windowDrag(Korvelf& k, int p, double x, double y)

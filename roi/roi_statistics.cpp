@@ -10,32 +10,38 @@ namespace {
 
 struct Stats {
     int64_t count = 0;
-    float mean = 0;
-    float deviation = 0;
+    double mean = 0;
+    double deviation = 0;
+    int32_t width = 0;  ///< columns of the part inside the image
+    int32_t height = 0; ///< rows of the part inside the image
 };
 
 /// Mean and population deviation of the pixels of columns x0 .. x1 and rows y0 .. y1 (inclusive)
-/// that lie inside the image, rows outer. The sums are Single, each addition formed in double.
+/// that lie inside the image, rows outer, in double precision: single-precision running sums stop
+/// taking in the pixels once they pass 2^24 times a pixel's size, which a detector's flat field
+/// does after a few thousand pixels.
 Stats measure(const ImageBuffer& img, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
     Stats s;
     const int32_t left = std::max(x0, 0), top = std::max(y0, 0);
     const int32_t right = std::min(x1, img.width - 1), bottom = std::min(y1, img.height - 1);
     if (left > right || top > bottom) return s;
-    float sum = 0;
+    double sum = 0;
     for (int32_t y = top; y <= bottom; ++y) {
-        for (int32_t x = left; x <= right; ++x) sum = static_cast<float>(static_cast<double>(sum) + img.at(x, y));
+        for (int32_t x = left; x <= right; ++x) sum += img.at(x, y);
     }
-    s.count = static_cast<int64_t>(right - left + 1) * (bottom - top + 1);
-    s.mean = static_cast<float>(static_cast<double>(sum) / static_cast<double>(s.count));
-    float squares = 0;
+    s.width = right - left + 1;
+    s.height = bottom - top + 1;
+    s.count = static_cast<int64_t>(s.width) * s.height;
+    s.mean = sum / static_cast<double>(s.count);
+    double squares = 0;
     for (int32_t y = top; y <= bottom; ++y) {
         for (int32_t x = left; x <= right; ++x) {
-            const double d = img.at(x, y) - static_cast<double>(s.mean);
-            squares = static_cast<float>(static_cast<double>(squares) + d * d);
+            const double d = img.at(x, y) - s.mean;
+            squares += d * d;
         }
     }
-    s.deviation = static_cast<float>(std::sqrt(static_cast<double>(squares) / static_cast<double>(s.count)));
+    s.deviation = std::sqrt(squares / static_cast<double>(s.count));
     return s;
 }
 
@@ -77,17 +83,19 @@ void ROICLC(Korvelf& k)
         k.host.MsgBox(outsideMessage(r));
         return;
     }
-    const float m = s.mean;
-    k.means.LASTMEAN = m;
+    const double m = s.mean;
+    k.means.LASTMEAN = static_cast<float>(m);
     const double difference = std::fabs(static_cast<double>(k.means.PREVMEAN) - m);
     const double cnr = ratio(difference, s.deviation);
     const double contrast = ratio(difference, m);
+    // The size shown is that of the part measured, which differs from the ROI's when the ROI
+    // reaches past the image.
     k.form.Caption = "Ave=" + fixed2(m) + " SD=" + fixed2(s.deviation) + " Cont.=" + fixed2(contrast) +
-                     " CNR=" + fixed2(cnr) + plainNumber(static_cast<double>(r.ROIW)) +
-                     plainNumber(static_cast<double>(r.ROIH));
+                     " CNR=" + fixed2(cnr) + plainNumber(static_cast<double>(s.width)) +
+                     plainNumber(static_cast<double>(s.height));
     k.host.setClipboardText(fixed2(k.means.PREVMEAN) + "\r\n" + fixed2(m) + "\r\n" + fixed2(s.deviation) + "\r\n" +
                             fixed2(contrast) + "\r\n" + fixed2(cnr));
-    k.means.PREVMEAN = m;
+    k.means.PREVMEAN = static_cast<float>(m);
 }
 
 void ROI1SET_Click(Korvelf& k)
@@ -104,7 +112,7 @@ void ROI2SET_Click(Korvelf& k)
     const auto s = buttonWindow(k);
     if (!s) return;
     KorvelfForm& f = k.form;
-    k.means.LASTMEAN = s->mean;
+    k.means.LASTMEAN = static_cast<float>(s->mean);
     f.AVE2TX[p].Text = fixed2(s->mean);
     f.SDTX[p].Text = fixed2(s->deviation);
     if (s->deviation > 0) {

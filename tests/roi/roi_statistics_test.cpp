@@ -115,12 +115,30 @@ TEST_F(RoiStatistics, SignalAndBackgroundGiveSnrAndCnr)
     EXPECT_EQ(k.form.CNRTX[0].Text, "80.00");
 }
 
+TEST_F(RoiStatistics, WholeDetectorFlatFieldKeepsItsMeanAndDeviation)
+{
+    // 3072 x 3072 of 2980 and 3020 in a checkerboard: mean 3000 and deviation 20 exactly. Sums in
+    // single precision read 2650.98 and 354.84 here.
+    const int32_t n = 3072;
+    std::vector<int16_t> p(static_cast<size_t>(n) * n);
+    for (int32_t y = 0; y < n; ++y)
+        for (int32_t x = 0; x < n; ++x) p[static_cast<size_t>(y) * n + x] = (x + y) % 2 ? 3020 : 2980;
+    loadImage(0, n, n, std::move(p));
+    setRoi(0, 0, n, n);
+    ROICLC(k);
+    EXPECT_EQ(k.form.Caption.substr(0, 22), "Ave=3000.00 SD=20.00 C") << k.form.Caption;
+    setRoi(0, 0, n - 1, n - 1);
+    ROI2SET_Click(k); // the button window is one pixel larger: the whole field again
+    EXPECT_EQ(k.form.AVE2TX[0].Text, "3000.00");
+    EXPECT_EQ(k.form.SDTX[0].Text, "20.00");
+}
+
 TEST_F(RoiStatistics, OnlyPixelsInsideTheImageAreReadAndAWindowOutsideChangesNothing)
 {
     loadImage(0, 60, 60, std::vector<int16_t>(60 * 60, 7));
-    setRoi(40, 40, 100, 100); // mostly beyond the image's corner
+    setRoi(40, 40, 100, 100); // mostly beyond the image's corner: 20 x 20 of it measured
     ROICLC(k);
-    EXPECT_EQ(k.form.Caption, "Ave=7.00 SD=0.00 Cont.=1.00 CNR=0.00 100 100");
+    EXPECT_EQ(k.form.Caption, "Ave=7.00 SD=0.00 Cont.=1.00 CNR=0.00 20 20");
     const std::string caption = k.form.Caption;
     setRoi(100, 100, 10, 10);
     ROICLC(k);
