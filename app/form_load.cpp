@@ -5,6 +5,7 @@
 #include "shdraw.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace vantry {
 namespace {
@@ -83,6 +84,10 @@ bool Form_Load(Korvelf& k)
     if (!list.error.empty()) {
         k.host.MsgBox(list.error);
         return false;
+    }
+    // Entries that cannot be used are listed once; choosing one later shows the same reason.
+    for (const std::string& refused : refusedPresets(list.entries)) {
+        std::fprintf(stderr, "%s\n", refused.c_str());
     }
     f.CMB1.List = std::move(list.entries);
 

@@ -88,7 +88,7 @@ void CMB1_Click(Korvelf& k, int index)
     std::string error;
     const auto preset = parsePreset(f.CMB1.List[static_cast<size_t>(index)], error);
     if (!preset) {
-        k.host.MsgBox(error);
+        k.host.MsgBox(refusedPresetMessage(static_cast<size_t>(index), error));
         return;
     }
     f.CMB1.ListIndex = index;
@@ -123,8 +123,12 @@ void PIC_OLEDragDrop(Korvelf& k, int index, const std::vector<std::string>& file
     const SlotState before = SlotState::of(k, index);
     const int16_t previousSlot = ws.CURSLOT;
     ws.CURSLOT = static_cast<int16_t>(index);
-    if (!takeOverPreset(ws, index)) {
+    const bool hasPreset = takeOverPreset(ws, index);
+    ws.PRESETIDX[index] = static_cast<int16_t>(k.form.CMB1.ListIndex); // as the Read button does
+    if (!hasPreset) {
+        // Nothing is read: like a refused file, the drop leaves the current view as it was.
         if (ws.LOADED[index] == 1) before.restore(k, index);
+        ws.CURSLOT = previousSlot;
         return;
     }
     k.form.Caption = files.front();

@@ -21,7 +21,8 @@ void CMB1_Click(Korvelf& k, int index);
 void Command1_Click(Korvelf& k);
 
 /// Files dropped on pane `index`: the first is read into that view as the Read button reads, and
-/// the view becomes current. A drop without files is ignored.
+/// the view becomes current. A drop that reads nothing (no files, no preset with a width, a
+/// refused file) leaves CURSLOT as it was.
 void PIC_OLEDragDrop(Korvelf& k, int index, const std::vector<std::string>& files);
 
 } // namespace vantry

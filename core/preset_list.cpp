@@ -1,6 +1,9 @@
 #include "preset_list.h"
 
+#include <cmath>
 #include <fstream>
+#include <limits>
+#include <sstream>
 #include <system_error>
 
 namespace vantry {
@@ -25,9 +28,19 @@ PresetListResult readPresetList(const std::filesystem::path& path)
         result.error = "The detector list " + path.string() + " cannot be opened.";
         return result;
     }
+    // Read one byte past the limit, so that a file grown since the check is still caught.
+    std::string text(static_cast<size_t>(kMaxListBytes) + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (text.size() > kMaxListBytes) {
+        result.error = "The detector list " + path.string() + " is longer than 1 MiB (" +
+                       std::to_string(kMaxListBytes) + " bytes); it was not read.";
+        return result;
+    }
+    std::istringstream lines(text);
     std::string line;
     bool header = true;
-    while (std::getline(in, line)) {
+    while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (header) {
             header = false;
@@ -46,6 +59,50 @@ PresetListResult readPresetList(const std::filesystem::path& path)
 
 namespace vantry {
 
+namespace {
+
+/// The value of a field that is wholly one decimal number (sign, digits with an optional point,
+/// optional exponent E or D); 0 for an empty field; nullopt for anything else or a value that is
+/// not finite.
+std::optional<double> fieldNumber(const std::string& text)
+{
+    if (text.empty()) return 0.0;
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > from;
+    };
+    if (text[i] == '+' || text[i] == '-') ++i;
+    bool mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    const double v = leadingNumber(text);
+    if (!std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+/// A whole field rounded half to even within lo .. hi.
+std::optional<int32_t> fieldWhole(const std::string& text, int32_t lo, int32_t hi)
+{
+    const auto v = fieldNumber(text);
+    if (!v) return std::nullopt;
+    const auto r = roundToInt32(*v);
+    if (!r || *r < lo || *r > hi) return std::nullopt;
+    return r;
+}
+
+} // namespace
+
 std::optional<Preset> parsePreset(const std::string& entry, std::string& error)
 {
     std::vector<std::string> fields;
@@ -61,24 +118,52 @@ std::optional<Preset> parsePreset(const std::string& entry, std::string& error)
                 " fields; a preset needs seven: name, width, height, pitch, encoding, offset, header.";
         return std::nullopt;
     }
+    const auto refuse = [&](const char* field, size_t at, const char* rule) {
+        error = "The preset \"" + entry + "\" has the " + field + " \"" + fields[at] + "\"; the " +
+                field + " must be " + rule + ".";
+        return std::nullopt;
+    };
     Preset p;
     p.name = fields[0];
-    const auto width = roundToInt32(leadingNumber(fields[1]));
-    const auto height = roundToInt32(leadingNumber(fields[2]));
-    const auto encoding = roundToInt16(leadingNumber(fields[4]));
-    const auto offset = roundToInt16(leadingNumber(fields[5]));
-    const auto header = roundToInt32(leadingNumber(fields[6]));
-    if (!width || !height || !encoding || !offset || !header) {
-        error = "The preset \"" + entry + "\" holds a number outside the range of its field.";
-        return std::nullopt;
+    const auto width = fieldWhole(fields[1], 0, 32767);
+    if (!width) return refuse("width", 1, "a number of pixels from 0 to 32767");
+    const auto height = fieldWhole(fields[2], 0, 32767);
+    if (!height) return refuse("height", 2, "a number of rows from 0 to 32767");
+    const auto pitch = fieldNumber(fields[3]);
+    const auto pitchFloat = pitch ? static_cast<float>(*pitch) : 0.0f;
+    if (!pitch || !(pitchFloat > 0.0f) || !std::isfinite(pitchFloat)) {
+        return refuse("pitch", 3, "a positive finite number of mm");
     }
+    const auto encoding = fieldWhole(fields[4], 1, 32767);
+    if (!encoding) {
+        return refuse("encoding", 4, "1 (linear) or a logarithmic factor from 2 to 32767");
+    }
+    const auto offset = fieldWhole(fields[5], -32768, 32767);
+    if (!offset) return refuse("offset", 5, "a number from -32768 to 32767");
+    const auto header = fieldWhole(fields[6], 0, std::numeric_limits<int32_t>::max());
+    if (!header) return refuse("header", 6, "a number of bytes from 0 to 2147483647");
     p.width = *width;
     p.height = *height;
-    p.pitch = static_cast<float>(leadingNumber(fields[3]));
-    p.encoding = *encoding;
-    p.offset = *offset;
+    p.pitch = pitchFloat;
+    p.encoding = static_cast<int16_t>(*encoding);
+    p.offset = static_cast<int16_t>(*offset);
     p.header = *header;
     return p;
+}
+
+std::string refusedPresetMessage(size_t index, const std::string& reason)
+{
+    return "Line " + std::to_string(presetLine(index)) + " of the detector list: " + reason;
+}
+
+std::vector<std::string> refusedPresets(const std::vector<std::string>& entries)
+{
+    std::vector<std::string> messages;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        std::string error;
+        if (!parsePreset(entries[i], error)) messages.push_back(refusedPresetMessage(i, error));
+    }
+    return messages;
 }
 
 void loadPresetSlot(Workspace& ws, const Preset& preset)

@@ -1,6 +1,8 @@
 #pragma once
 // The detector list file: a header line, then one detector preset per line.
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,10 +18,17 @@ struct PresetListResult {
     std::string error;                ///< why the file could not be read; empty on success
 };
 
+/// Largest list file read: 1 MiB.
+inline constexpr std::uintmax_t kMaxListBytes = 1024 * 1024;
+
 /// Reads the entries of the list file `path`. A missing or unreadable file gives an error naming
-/// the file and its folder; a file with only a header gives no entries. Line ends (LF or CR LF)
-/// are removed; every other character, trailing blanks included, is kept.
+/// the file and its folder, a file longer than kMaxListBytes an error giving its size; a file with
+/// only a header gives no entries. Line ends (LF or CR LF) are removed; every other character,
+/// trailing blanks included, is kept.
 PresetListResult readPresetList(const std::filesystem::path& path);
+
+/// Line of the list file that holds entry `index` (the header is line 1).
+inline std::size_t presetLine(std::size_t index) { return index + 2; }
 
 } // namespace vantry
 
@@ -40,10 +49,24 @@ struct Preset {
     int32_t header = 0;   ///< field 6, bytes before the first raw pixel
 };
 
-/// Parses an entry. Each numeric field is its leading decimal number (0 when there is none),
-/// rounded half to even; two blanks in a row make an empty field. nullopt, with the reason in
-/// `error`, for fewer than seven fields or a number outside its type's range.
+/// Parses an entry. Fields are separated by single blanks, so two blanks in a row make an empty
+/// field, which reads as 0. Every other numeric field must be wholly one decimal number (sign,
+/// digits with an optional point, optional exponent E or D; no blanks, no other characters) and is
+/// rounded half to even where the field is whole. The ranges, which are those the image reader
+/// takes: width and height 0 .. 32767 (0: no size, so the Read button reads nothing); pitch
+/// positive and finite as a float; encoding 1 (linear) or 2 .. 32767 (a logarithmic factor: the
+/// reader converts only 1 and factors above 1); offset -32768 .. 32767; header 0 .. 2147483647.
+/// nullopt, with a reason naming the entry and the field in `error`, for fewer than seven fields
+/// or a field that breaks these rules.
 std::optional<Preset> parsePreset(const std::string& entry, std::string& error);
+
+/// The message for entry `index` of the list refused with `reason`: the reason with the line of
+/// the list file that holds it.
+std::string refusedPresetMessage(std::size_t index, const std::string& reason);
+
+/// One message (refusedPresetMessage) for each entry of `entries` that parsePreset refuses, in
+/// file order; empty when every entry is usable.
+std::vector<std::string> refusedPresets(const std::vector<std::string>& entries);
 
 /// Loads the preset into slot 3, PIXOFS and DICOMF (1 when the name starts with "DICOM" in any
 /// case).

@@ -46,8 +46,18 @@ FileRead statImageFile(const std::filesystem::path& path)
     FileRead r;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
+        const int why = errno;
         struct stat link {};
-        r.error = ::lstat(path.c_str(), &link) == 0 ? "it is a link to a missing file" : "it does not exist";
+        if (why == ELOOP) {
+            r.error = "it is a symbolic link in a loop of links";
+        } else if (why == ENAMETOOLONG) {
+            r.error = "its name is too long";
+        } else if (why != ENOENT && why != ENOTDIR) {
+            r.error = "it cannot be examined (" + std::string(std::strerror(why)) + ")";
+        } else {
+            r.error = ::lstat(path.c_str(), &link) == 0 ? "it is a link to a missing file"
+                                                         : "it does not exist";
+        }
         return r;
     }
     if (S_ISDIR(st.st_mode)) {

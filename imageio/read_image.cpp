@@ -124,8 +124,12 @@ std::string readDicom(Workspace& ws, LoadedImage& out)
     const float pixelBytes = TAGIMG(ws, dicomTag(0x7FE0, 0x0010), mode);
 
     if (rows == 0.0f || columns == 0.0f) return "it has no Rows or no Columns";
-    const auto height = static_cast<int64_t>(rows);
-    const auto width = static_cast<int64_t>(columns);
+    // Rows and Columns are unsigned 16-bit values, which the element reader hands over signed.
+    const auto unsigned16 = [](float v) {
+        return static_cast<int64_t>(v) + (v < 0.0f && v >= -32768.0f ? 65536 : 0);
+    };
+    const int64_t height = unsigned16(rows);
+    const int64_t width = unsigned16(columns);
     if (std::string e = checkSize(width, height); !e.empty()) return e;
     if (pixelBytes == 0.0f) return "its pixel data was not found";
     const uint64_t needed = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 2;

@@ -25,7 +25,9 @@ std::optional<int16_t> nextGridSize(int16_t v)
 
 void stepSize(Korvelf& k, Control& box, int16_t& size)
 {
-    const auto typed = typedInt16(box.Text);
+    // A text without a number reads as 0, whose next grid size is 256; a number beyond 16 bits
+    // keeps the size.
+    const auto typed = roundToInt16(leadingNumber(box.Text));
     const std::optional<int16_t> next = typed ? nextGridSize(*typed) : std::nullopt;
     if (next) size = *next;
     box.Text = plainNumberTrimmed(size);

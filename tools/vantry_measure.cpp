@@ -36,6 +36,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using namespace vantry;
@@ -68,7 +69,8 @@ const char* kUsage =
     "  --list PATH      the detector list to use instead of VYLIST.TXT beside the program\n"
     "  --to-log G       convert a linear image to log: pixel = G x log10(pixel) (\"to Log: factor\")\n"
     "  --to-linear F    the factor F for log-to-linear conversion of a log preset and for the\n"
-    "                   linear adjustment (\"To linear: factor\", default 5.0)\n"
+    "                   linear adjustment (\"To linear: factor\", default 5.0); G and F must be\n"
+    "                   positive finite decimal numbers\n"
     "  --linear-adj     divide a linear image by that factor (\"Linear adj\")\n"
     "  --dump OUT       write the view's image to OUT as little-endian Int16, row after row\n"
     "\n"
@@ -78,7 +80,8 @@ const char* kUsage =
     "         the image pixels per pane pixel (pxs).\n"
     "\n"
     "  --pane WxH       inner size of the picture pane in pixels (default 1000x800)\n"
-    "  --ww W, --wl L   window width and level, as typed into the boxes and applied\n"
+    "  --ww W, --wl L   window width (positive) and level, whole numbers, as typed into the\n"
+    "                   boxes and applied; one the boxes cannot hold (16 bits) exits with 3\n"
     "  --negative       negative display (\"Posi\" unchecked)\n"
     "  --fit            the whole image (\"Fit\"); the default after reading\n"
     "  --mag M          magnification 1, 1.5, 2, ... 6, as the scroll bar sets it\n"
@@ -204,6 +207,8 @@ const char* kUsage =
     "                   chart's frequency axis\n"
     "  --svg OUT        write the DQE chart (960 x 720 pixels) as an SVG picture\n"
     "\n"
+    "Every number is the whole argument (no blanks, no trailing characters, no nan or inf) and\n"
+    "within its range; each command takes only the options listed for it.\n"
     "Files named by --dump, --png and --svg are written only as regular files (new or replaced).\n"
     "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used, an output\n"
     "could not be written, or the method refused the measurement (the reason on stderr).\n";
@@ -218,6 +223,34 @@ int failure(const std::string& why)
 {
     std::fprintf(stderr, "vantry-measure: %s\n", why.c_str());
     return 3;
+}
+
+/// The value of a text that is wholly one decimal number: sign, digits with an optional point,
+/// optional exponent; no blanks, no hexadecimal, no inf or nan.
+std::optional<double> decimalOf(const std::string& text)
+{
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    const double v = std::strtod(text.c_str(), nullptr);
+    if (!std::isfinite(v)) return std::nullopt;
+    return v;
 }
 
 struct Options {
@@ -250,6 +283,24 @@ const std::vector<std::string> kDqeOptions = {"--edge",  "--edge-roi", "--flat",
                                               "--q",      "--mode",    "--lines", "--vfilter",
                                               "--nfmax",  "--nfint",   "--svg"};
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
+/// The options of read, view and roi.
+const std::vector<std::string> kReadOptions = {"--preset", "--list", "--to-log", "--to-linear",
+                                               "--linear-adj", "--dump"};
+const std::vector<std::string> kViewOptions = {"--preset", "--list", "--to-log", "--to-linear",
+                                               "--linear-adj", "--pane", "--ww", "--wl",
+                                               "--negative", "--fit", "--mag", "--p100", "--flip",
+                                               "--png"};
+const std::vector<std::string> kRoiOptions = {"--preset", "--list", "--to-log", "--to-linear",
+                                              "--linear-adj", "--roi", "--back"};
+
+/// The first option of `o` that `allowed` does not hold, or an empty text.
+std::string foreignOption(const Options& o, const std::vector<std::string>& allowed)
+{
+    for (const auto& [name, values] : o.values) {
+        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) return name;
+    }
+    return {};
+}
 
 std::optional<Options> parse(int argc, char** argv, std::string& error)
 {
@@ -299,6 +350,14 @@ struct Session {
 int startSession(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
 {
     if (!o.has("--preset")) return usageError(o.command + " needs --preset NAME");
+    for (const char* factor : {"--to-log", "--to-linear"}) {
+        if (!o.has(factor)) continue;
+        const auto v = decimalOf(o.value(factor));
+        if (!v || !(*v > 0)) {
+            return usageError(std::string(factor) + " needs a positive finite number, not \"" +
+                              o.value(factor) + "\"");
+        }
+    }
     Korvelf& k = s.k;
     ScriptedHost& host = s.host;
     k.ws.programFolder = programFolder();
@@ -378,12 +437,52 @@ int read(const Options& o)
     return 0;
 }
 
+/// A text that is wholly a decimal integer with an optional sign, within the Int32 range; no
+/// blanks, no other characters, no wrap-around.
+std::optional<int32_t> int32Of(std::string_view text)
+{
+    const size_t from = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (text.size() == from) return std::nullopt;
+    int64_t v = 0;
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        v = v * 10 + (text[i] - '0');
+        if (v > int64_t{1} << 31) return std::nullopt;
+    }
+    if (text[0] == '-') v = -v;
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(v);
+}
+
+/// The integers of `text` split at `sep`; nullopt unless there are exactly `count` of them, each
+/// wholly an Int32.
+std::optional<std::vector<int32_t>> integersOf(const std::string& text, char sep, size_t count)
+{
+    std::vector<int32_t> out;
+    size_t from = 0;
+    while (true) {
+        const size_t at = text.find(sep, from);
+        const size_t length = at == std::string::npos ? std::string::npos : at - from;
+        const auto v = int32Of(std::string_view(text).substr(from, length));
+        if (!v) return std::nullopt;
+        out.push_back(*v);
+        if (at == std::string::npos) break;
+        from = at + 1;
+    }
+    if (out.size() != count) return std::nullopt;
+    return out;
+}
+
 /// "W,H"-like pair of integers separated by `sep`.
 bool pairOf(const std::string& text, char sep, int32_t& a, int32_t& b)
 {
-    char tail = 0;
-    const std::string format = std::string("%d") + sep + "%d%c";
-    return std::sscanf(text.c_str(), format.c_str(), &a, &b, &tail) == 2;
+    const auto v = integersOf(text, sep, 2);
+    if (!v) return false;
+    a = (*v)[0];
+    b = (*v)[1];
+    return true;
 }
 
 /// The pane as the window shows it, without the ROI shapes: dark grey (64) around the bitmap.
@@ -414,7 +513,7 @@ int view(const Options& o)
     if (views > 1) return usageError("choose one of --fit, --mag and --p100");
     int magStep = 0;
     if (o.has("--mag")) {
-        const double m = std::strtod(o.value("--mag").c_str(), nullptr);
+        const double m = decimalOf(o.value("--mag")).value_or(0.0);
         const double stepValue = (m - 1.0) * 2.0;
         if (!(m >= 1.0 && m <= 6.0) || stepValue != std::floor(stepValue)) {
             return usageError("--mag takes 1, 1.5, 2, ... 6, the steps of the magnification scroll bar");
@@ -423,6 +522,19 @@ int view(const Options& o)
     }
     int32_t centreX = 0, centreY = 0;
     if (o.has("--p100") && !pairOf(o.value("--p100"), ',', centreX, centreY)) return usageError("--p100 needs X,Y");
+    if (o.has("--ww") && !(int32Of(o.value("--ww")).value_or(0) > 0)) {
+        return usageError("--ww needs a positive whole number, not \"" + o.value("--ww") + "\"");
+    }
+    if (o.has("--wl") && !int32Of(o.value("--wl"))) {
+        return usageError("--wl needs a whole number, not \"" + o.value("--wl") + "\"");
+    }
+    if (o.has("--flip")) {
+        for (const std::string& answer : o.values.at("--flip")) {
+            if (answer.size() != 1 || answer[0] < '0' || answer[0] > '3') {
+                return usageError("--flip takes 0, 1, 2 or 3, not \"" + answer + "\"");
+            }
+        }
+    }
 
     Session s;
     if (const int status = openFile(o, s, paneW, paneH); status != 0) return status;
@@ -467,9 +579,9 @@ int view(const Options& o)
 
 std::optional<RoiRecord> roiOf(const std::string& text)
 {
-    int32_t x = 0, y = 0, w = 0, h = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%d,%d,%d,%d%c", &x, &y, &w, &h, &tail) != 4) return std::nullopt;
+    const auto parts = integersOf(text, ',', 4);
+    if (!parts) return std::nullopt;
+    const int32_t x = (*parts)[0], y = (*parts)[1], w = (*parts)[2], h = (*parts)[3];
     const auto in16 = [](int32_t v) { return v >= -32768 && v <= 32767; };
     if (!in16(x) || !in16(y) || w <= 0 || h <= 0 || w > 32767 || h > 32767) return std::nullopt;
     return RoiRecord{static_cast<int16_t>(x), static_cast<int16_t>(y), static_cast<int16_t>(w), static_cast<int16_t>(h)};
@@ -515,34 +627,6 @@ int roi(const Options& o)
     return 0;
 }
 
-
-/// The value of a text that is wholly one decimal number: sign, digits with an optional point,
-/// optional exponent; no blanks, no hexadecimal, no inf or nan.
-std::optional<double> decimalOf(const std::string& text)
-{
-    size_t i = 0;
-    const auto digits = [&] {
-        const size_t from = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-        return i > from;
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    bool mantissa = digits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        mantissa = digits() || mantissa;
-    }
-    if (!mantissa) return std::nullopt;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!digits()) return std::nullopt;
-    }
-    if (i != text.size()) return std::nullopt;
-    const double v = std::strtod(text.c_str(), nullptr);
-    if (!std::isfinite(v)) return std::nullopt;
-    return v;
-}
 
 /// A message box text as one line of the error output.
 std::string oneLine(std::string text)
@@ -1127,6 +1211,14 @@ int main(int argc, char** argv)
     std::string error;
     const auto options = parse(argc, argv, error);
     if (!options) return usageError(error);
+    const std::vector<std::pair<const char*, const std::vector<std::string>*>> commandOptions = {
+        {"read", &kReadOptions}, {"view", &kViewOptions}, {"roi", &kRoiOptions}};
+    for (const auto& [command, allowed] : commandOptions) {
+        if (options->command != command) continue;
+        if (const std::string name = foreignOption(*options, *allowed); !name.empty()) {
+            return usageError(options->command + " does not take " + name);
+        }
+    }
     int status = 0;
     if (options->command == "read") {
         status = read(*options);

@@ -11,6 +11,7 @@
 #include "roi_statistics.h"
 #include "size_controls.h"
 #include "picture_pane.h"
+#include "qt_host.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,11 +21,14 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <vector>
 
 namespace {
 
@@ -37,6 +41,38 @@ QString objectNameOf(const vantry::Control& c)
 int px(double v)
 {
     return static_cast<int>(std::lround(v));
+}
+
+/// Gives a label or check box the largest font, at most `base`, at which its whole caption fits
+/// its designed width; the positions stay the design's.
+void fitCaption(QWidget* w, const QString& caption, const QFont& base)
+{
+    const QString key = QString("%1|%2").arg(w->width()).arg(caption);
+    if (w->property("fittedFor").toString() == key) return;
+    w->setProperty("fittedFor", key);
+    QFont font = base;
+    const int largest = base.pixelSize() > 0 ? base.pixelSize() : 11;
+    for (int size = largest; size >= 7; --size) {
+        font.setPixelSize(size);
+        w->setFont(font);
+        if (w->sizeHint().width() <= w->width()) return;
+    }
+}
+
+/// Trims the widths of text boxes that would reach into a box to their right in the same row.
+void separateBoxes(const std::vector<QLineEdit*>& boxes)
+{
+    for (QLineEdit* a : boxes) {
+        if (!a->isVisibleTo(a->parentWidget())) continue;
+        QRect r = a->geometry();
+        for (QLineEdit* b : boxes) {
+            if (b == a || !b->isVisibleTo(b->parentWidget())) continue;
+            const QRect o = b->geometry();
+            const bool sameRow = o.top() <= r.bottom() && r.top() <= o.bottom();
+            if (sameRow && o.left() > r.left() && o.left() <= r.right()) r.setRight(o.left() - 1);
+        }
+        if (r != a->geometry()) a->setGeometry(r);
+    }
 }
 
 } // namespace
@@ -64,7 +100,14 @@ KorvelfWindow::KorvelfWindow(vantry::Korvelf& k) : m_korvelf(k)
 
 void KorvelfWindow::run(const std::function<void()>& handler)
 {
-    handler();
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // An exception must not cross Qt's event dispatch; the operator learns what failed.
+        syncFromModel();
+        QMessageBox::critical(this, QString(kProgramTitle), QString::fromUtf8(e.what()));
+        return;
+    }
     syncFromModel();
 }
 
@@ -231,6 +274,7 @@ void KorvelfWindow::syncFromModel()
 {
     const vantry::KorvelfForm& f = m_korvelf.form;
     setWindowTitle(QString::fromStdString(f.Caption));
+    std::vector<QLineEdit*> boxes;
     for (const auto& [c, w] : m_widgets) {
         int height = px(c->Height);
         // A text box lower than one line of text could not show its number; it is drawn at
@@ -245,10 +289,13 @@ void KorvelfWindow::syncFromModel()
             b->setText(caption);
         } else if (auto* l = qobject_cast<QLabel*>(w)) {
             l->setText(caption);
+            fitCaption(l, caption, font());
         } else if (auto* x = qobject_cast<QCheckBox*>(w)) {
             x->setText(caption);
             x->setChecked(c->Value != 0);
+            fitCaption(x, caption, font());
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            boxes.push_back(e);
             if (e->text() != text) e->setText(text);
         } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
             if (combo->count() != static_cast<int>(c->List.size())) {
@@ -260,6 +307,7 @@ void KorvelfWindow::syncFromModel()
             bar->setValue(c->Value);
         }
     }
+    separateBoxes(boxes);
     for (PicturePane* pane : m_panes) {
         if (pane != nullptr) pane->update();
     }

@@ -21,6 +21,10 @@ public:
     PicturePane* pane(int view) const { return m_panes[view]; }
     /// The widget of control `name` (element `index` of a control array), or nullptr.
     QWidget* controlWidget(const std::string& name, int index = -1) const;
+    /// Runs a handler of the core, then shows what it changed. A handler that throws (a kernel
+    /// entry point that cannot be resolved) stops there: the exception does not leave the Qt
+    /// slot, and a message box tells what failed.
+    void run(const std::function<void()>& handler);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,8 +35,6 @@ protected:
 private:
     QWidget* createWidget(vantry::Control& c);
     void connectEvents();
-    /// Runs a handler of the core, then shows what it changed.
-    void run(const std::function<void()>& handler);
     void layoutFromWindowSize();
 
     vantry::Korvelf& m_korvelf;

@@ -2,17 +2,19 @@
 #include "form_load.h"
 #include "kernel_binding.h"
 #include "korvelf_window.h"
-#include "picture_pane.h"
 #include "program_folder.h"
 #include "qt_host.h"
-#include "timer1.h"
+#include "startup.h"
 #include "vylsf.h"
 #include "vylsf_window.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -37,8 +39,26 @@ int main(int argc, char** argv)
                      argv[0]);
         return 2;
     }
+    // Checked before Qt, which would abort on a display it cannot open; a platform chosen on the
+    // command line is left to Qt.
+    bool platformArgument = false;
+    for (int i = 1; i < argc; ++i) platformArgument |= std::string(argv[i]) == "-platform";
+    if (const auto problem = platformArgument ? std::nullopt : unreachableDisplay()) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 2;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Vantry");
+    // No application display name: X11 would append it to the window titles, which show exactly
+    // the form captions. The dialogs carry kProgramTitle instead.
+    QApplication::setApplicationName("vantry");
+
+    std::vector<std::string> arguments;
+    for (const QString& a : QApplication::arguments().mid(1)) arguments.push_back(a.toStdString());
+    const StartArguments start = parseStartArguments(arguments);
+    if (!start.error.empty()) {
+        std::fprintf(stderr, "vantry: %s\n%s\n", start.error.c_str(), kUsage);
+        return 2;
+    }
 
     QtHost host;
     vantry::KernelBinding kernels(vantry::programFolder());
@@ -52,29 +72,14 @@ int main(int argc, char** argv)
 
     KorvelfWindow window(korvelf);
     VylsfWindow analysis(vylsf, host.canvas());
-    host.setDialogParent(&window);
-    host.setAnalysisWindow(&analysis);
-    host.setTimerHandler([&] {
-        vantry::Timer1_Timer(korvelf);
-        window.syncFromModel();
-    });
-    host.setBlitHandler([&](int view, const vantry::PaneBitmap& bitmap) {
-        window.pane(view)->showBitmap(bitmap);
-    });
-    host.setPanePictureSource([&](int view) { return window.pane(view)->shownPicture(); });
-    host.setAnalysisWindowHandler([&](bool show) {
-        korvelf.vylsf.Visible = show;
-        if (!show) {
-            analysis.hide();
-            return;
-        }
-        analysis.syncFromModel();
-        analysis.show();
-        analysis.raise();
-        analysis.activateWindow();
-    });
+    connectHost(host, korvelf, window, analysis);
     QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
 
     window.show();
+    // The files of the command line are read once the window is laid out and shown; a refused
+    // file is told in a message box over it and the program goes on.
+    QTimer::singleShot(0, &window, [&] {
+        window.run([&] { applyStartArguments(korvelf, start); });
+    });
     return QApplication::exec();
 }

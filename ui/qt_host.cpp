@@ -56,7 +56,7 @@ std::optional<std::string> QtHost::InputBox(std::string_view prompt, std::string
 {
     bool ok = false;
     const QString answer =
-        QInputDialog::getText(dialogParent(), QApplication::applicationDisplayName(), qs(prompt),
+        QInputDialog::getText(dialogParent(), m_title, qs(prompt),
                               QLineEdit::Normal, qs(deflt), &ok);
     if (!ok) return std::nullopt;
     return answer.toStdString();
@@ -64,13 +64,13 @@ std::optional<std::string> QtHost::InputBox(std::string_view prompt, std::string
 
 void QtHost::MsgBox(std::string_view text)
 {
-    QMessageBox::information(dialogParent(), QApplication::applicationDisplayName(), qs(text));
+    QMessageBox::information(dialogParent(), m_title, qs(text));
 }
 
 vantry::MsgBoxAnswer QtHost::MsgBoxYesNoCancel(std::string_view text)
 {
     const auto answer =
-        QMessageBox::question(dialogParent(), QApplication::applicationDisplayName(), qs(text),
+        QMessageBox::question(dialogParent(), m_title, qs(text),
                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes) return vantry::MsgBoxAnswer::Yes;
     if (answer == QMessageBox::No) return vantry::MsgBoxAnswer::No;

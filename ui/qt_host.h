@@ -13,11 +13,18 @@
 class QWidget;
 class VylsfWindow;
 
+/// The title of the program's dialogs and message boxes. The windows show only their captions:
+/// no application display name is set, which X11 would append to every window title.
+inline constexpr const char* kProgramTitle = "Vantry";
+
 class QtHost : public QObject, public vantry::Host {
     Q_OBJECT
 public:
     QtHost();
 
+    /// Title of the dialogs and message boxes (kProgramTitle unless set).
+    void setDialogTitle(const QString& title) { m_title = title; }
+    const QString& dialogTitle() const { return m_title; }
     /// Parent of the dialogs and message boxes.
     void setDialogParent(QWidget* parent) { m_parent = parent; }
     /// While a handler of this window runs, its dialogs and message boxes open over it.
@@ -56,6 +63,7 @@ public:
 private:
     QWidget* dialogParent() const;
 
+    QString m_title = kProgramTitle;
     QWidget* m_parent = nullptr;
     QPointer<VylsfWindow> m_analysis;
     QTimer m_timer;

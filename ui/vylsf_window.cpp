@@ -8,6 +8,7 @@
 #include "nnps.h"
 #include "nnps_chart.h"
 #include "qt_canvas.h"
+#include "qt_host.h"
 #include "settings.h"
 #include "window_events.h"
 
@@ -239,7 +240,7 @@ void VylsfWindow::run(const std::function<void()>& handler)
         // An exception must not cross Qt's event dispatch; the operator learns what failed.
         m_busy = false;
         syncFromModel();
-        QMessageBox::critical(this, QApplication::applicationDisplayName(),
+        QMessageBox::critical(this, QString(kProgramTitle),
                               QString::fromUtf8(e.what()));
         return;
     }
@@ -300,7 +301,7 @@ bool VylsfWindow::saveChart(const QString& file)
 {
     QImageWriter writer(file, "png");
     if (writer.write(m_canvas.shownImage())) return true;
-    QMessageBox::warning(this, QApplication::applicationDisplayName(),
+    QMessageBox::warning(this, QString(kProgramTitle),
                          tr("The chart was not saved to %1: %2.").arg(file, writer.errorString()));
     return false;
 }

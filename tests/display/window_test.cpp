@@ -1,5 +1,6 @@
 // Window width and level: the display table, the boxes, their keys, and "Posi".
 #include "display_fixture.h"
+#include "magnification.h"
 #include "winclc.h"
 #include "window_controls.h"
 
@@ -136,6 +137,37 @@ TEST_F(Window, PosiWithoutAnImageChangesNothing)
     loadImage(0, 4, 4, numbered(4, 4));
     POSICK_Click(k);
     EXPECT_EQ(k.ws.POSI, 0);
+}
+
+TEST_F(Window, SyncBoxesNeedTheLeftImageAndTheCurrentOne)
+{
+    k.form.WSYNCK.Value = 1;
+    k.form.PSYNCCK.Value = 1;
+    WSYNCK_Click(k);
+    PSYNCCK_Click(k);
+    EXPECT_EQ(k.ws.WSYNC, 0) << "no image yet";
+    EXPECT_EQ(k.disp.PSYNC, 0);
+
+    loadImage(1, 4, 4, numbered(4, 4)); // the right view only: still refused
+    WSYNCK_Click(k);
+    PSYNCCK_Click(k);
+    EXPECT_EQ(k.ws.WSYNC, 0) << "the left view has no image";
+    EXPECT_EQ(k.disp.PSYNC, 0);
+
+    loadImage(0, 4, 4, numbered(4, 4));
+    k.ws.CURSLOT = 1;
+    WSYNCK_Click(k);
+    PSYNCCK_Click(k);
+    EXPECT_EQ(k.ws.WSYNC, 1);
+    EXPECT_EQ(k.disp.PSYNC, 1);
+
+    k.form.WSYNCK.Value = 0;
+    WSYNCK_Click(k);
+    EXPECT_EQ(k.ws.WSYNC, 0);
+    EXPECT_EQ(k.disp.PSYNC, 1) << "each box sets only its own flag";
+    k.form.PSYNCCK.Value = 0;
+    PSYNCCK_Click(k);
+    EXPECT_EQ(k.disp.PSYNC, 0);
 }
 
 } // namespace

@@ -41,6 +41,21 @@ TEST_F(ImageOpening, EntryWithFewerThanSevenFieldsIsRefused)
     EXPECT_EQ(k.form.CMB1.ListIndex, 1);
 }
 
+TEST_F(ImageOpening, RefusedEntryNamesItsLineInTheListAndTheField)
+{
+    CMB1_Click(k, 1);
+    CMB1_Click(k, 2); // "TWO  2048 ...": the doubled blank moves 0.1 into the encoding
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("Line 4 of the detector list: ", 0), 0u) << host.messages[0];
+    EXPECT_NE(host.messages[0].find("the encoding \"0.1\""), std::string::npos) << host.messages[0];
+    EXPECT_NE(host.messages[0].find("TWO  2048"), std::string::npos) << host.messages[0];
+    EXPECT_EQ(k.ws.PRESETNAME[3], "RAW") << "the previous preset stays";
+    EXPECT_EQ(k.form.CMB1.ListIndex, 1);
+    CMB1_Click(k, 3);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[1].rfind("Line 5 of the detector list: ", 0), 0u) << host.messages[1];
+}
+
 TEST_F(ImageOpening, RawEntryReadsPixelsAfterItsHeader)
 {
     std::vector<int16_t> values(2048 * 2048);

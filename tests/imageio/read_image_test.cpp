@@ -305,9 +305,12 @@ TEST_F(Refusal, SizesOfZeroAboveInt16AndWrappingProducts)
     const auto good = goodBytes();
     expectRefused(kDicom, write("rows0.dcm", withUs(good, 0x28, 0x10, 0)), "Rows");
     expectRefused(kDicom, write("cols0.dcm", withUs(good, 0x28, 0x11, 0)), "Rows");
-    expectRefused(kDicom, write("cols40000.dcm", withUs(good, 0x28, 0x11, 40000)), "empty");
-    // Found by the round-trip fuzz target: 32768 rows read back sign-extended, -32768.
-    expectRefused(kDicom, write("rows32768.dcm", withUs(good, 0x28, 0x10, 32768)), "empty");
+    // Unsigned 16-bit sizes are named as the file holds them, not sign-extended.
+    expectRefused(kDicom, write("cols40000.dcm", withUs(good, 0x28, 0x11, 40000)), "40000 x 180");
+    // Found by the round-trip fuzz target: 32768 rows once read back sign-extended, -32768.
+    expectRefused(kDicom, write("rows32768.dcm", withUs(good, 0x28, 0x10, 32768)), "200 x 32768");
+    expectRefused(kDicom, write("rows65535.dcm", withUs(good, 0x28, 0x10, 65535)),
+                  "200 x 65535 has a side above");
     // Rows as a 4-byte value that takes in the next element's first bytes: far too many rows.
     auto wide = replaced(good, {0x28, 0, 0x10, 0, 'U', 'S', 2, 0}, {0x28, 0, 0x10, 0, 'U', 'L', 4, 0});
     expectRefused(kDicom, write("rows4.dcm", wide), "");

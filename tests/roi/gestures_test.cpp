@@ -103,7 +103,6 @@ TEST_F(Gestures, ZoomDragOf500PixelsDoublesAndStopsAt20)
 
 TEST_F(Gestures, PanStopsAtRowOneAndColumnZero)
 {
-    k.form.MAGHS.Value = 2; // a 500 x 500 region in the middle
     press(kButtonMiddle, 0, 0);
     move(0, -500);
     release(0, -500);
@@ -186,6 +185,81 @@ TEST_F(Gestures, PaneWithoutAnImageOnlyBecomesCurrent)
     EXPECT_EQ(k.gesture.MOUSEMODE, 0);
     PIC_Click(k, 1);
     EXPECT_EQ(k.form.WAKU.Left, k.form.PIC[1].Left - 2);
+}
+
+TEST_F(Gestures, TopLeftHandleMovesTheCornerAndKeepsTheOppositeOne)
+{
+    const Control& sh = k.form.SH1[0];
+    const Control& lh = k.form.LH1[0];
+    const double right = sh.Left + sh.Width;
+    const double bottom = sh.Top + sh.Height;
+    press(kButtonLeft, lh.Left + 3, lh.Top + 3);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 5);
+    move(40 - 3, 30 - 3); // the pointer holds the handle by its middle (half of 7 is 3)
+    EXPECT_EQ(sh.Left, 40);
+    EXPECT_EQ(sh.Top, 30);
+    EXPECT_EQ(sh.Left + sh.Width, right) << "the bottom-right corner stays";
+    EXPECT_EQ(sh.Top + sh.Height, bottom);
+    EXPECT_EQ(lh.Left, 40 - 7) << "the handle follows the corner";
+    EXPECT_EQ(k.roi[0].ROIX, 80) << "PXS 2";
+    EXPECT_EQ(k.roi[0].ROIW, (right - 40) * 2);
+    EXPECT_EQ(k.form.Caption, " " + std::to_string(static_cast<int>((right - 40) * 2)) + " " +
+                                  std::to_string(static_cast<int>((bottom - 30) * 2)));
+
+    move(right, 30 - 3); // up to the opposite handle: the width is refused, the height taken
+    EXPECT_EQ(sh.Left, 40);
+    move(40 - 3, bottom);
+    EXPECT_EQ(sh.Top, 30);
+    move(-20, -20); // beyond the pane's left and top edges: refused
+    EXPECT_EQ(sh.Left, 40);
+    EXPECT_EQ(sh.Top, 30);
+}
+
+TEST_F(Gestures, ReleaseAfterPanOrZoomLeavesTheClipboardEmpty)
+{
+    host.clipboardText = "old";
+    press(kButtonLeft, 250, 250);
+    move(200, 200);
+    release(200, 200);
+    EXPECT_EQ(host.clipboardText, "") << "a pan";
+    EXPECT_FALSE(host.clipboardPicture.has_value());
+
+    host.clipboardText = "old";
+    press(kButtonMiddle, 250, 300);
+    move(250, 200);
+    release(250, 200);
+    EXPECT_EQ(host.clipboardText, "") << "a zoom";
+    EXPECT_FALSE(host.clipboardPicture.has_value());
+
+    press(kButtonRight, 250, 250);
+    move(260, 250);
+    release(260, 250);
+    EXPECT_TRUE(host.clipboardPicture.has_value()) << "a window drag copies the pane";
+}
+
+TEST_F(Gestures, ReleaseCopiesTheRegionToTheOtherPaneWithPosSyncAndEqualSizes)
+{
+    loadImage(1, 1000, 1000, numbered(1000, 1000));
+    IMGDSP(k);
+    k.ws.CURSLOT = 0;
+    k.disp.PSYNC = 1;
+    press(kButtonMiddle, 250, 600);
+    move(250, 100);
+    EXPECT_EQ(k.ws.VIEWXS[1], 1000) << "nothing is copied before the release";
+    release(250, 100);
+    EXPECT_EQ(k.ws.VIEWXS[1], 500);
+    EXPECT_EQ(k.ws.VIEWYS[1], k.ws.VIEWYS[0]);
+    EXPECT_EQ(k.ws.VIEWX0[1], k.ws.VIEWX0[0]);
+    EXPECT_EQ(k.ws.VIEWY0[1], k.ws.VIEWY0[0]);
+    EXPECT_EQ(k.ws.WW[1], 2000) << "the window only follows with W-sync";
+
+    loadImage(1, 1000, 999, numbered(1000, 999));
+    IMGDSP(k);
+    k.ws.CURSLOT = 0;
+    press(kButtonMiddle, 250, 600);
+    move(250, 350);
+    release(250, 350);
+    EXPECT_EQ(k.ws.VIEWXS[1], 1000) << "images of other sizes keep their own region";
 }
 
 } // namespace

@@ -99,6 +99,22 @@ TEST_F(RoiStatistics, RoiBackUsesTheRoundedTextsForSnrAndCnr)
     EXPECT_EQ(k.form.AVE2TX[1].Text, "") << "the other pane's boxes are untouched";
 }
 
+TEST_F(RoiStatistics, BackgroundMeanThatRoundsToZeroGivesSnrZero)
+{
+    // 40 ones among 100 x 100 pixels: mean 0.004 (text "0.00"), deviation 0.0631.
+    std::vector<int16_t> pixels(200 * 200, 0);
+    for (int i = 0; i < 40; ++i) pixels[static_cast<size_t>(i)] = 1;
+    loadImage(0, 200, 200, pixels);
+    k.form.AVE1TX[0].Text = "1.00";
+    setRoi(0, 0, 99, 99);
+    ROI2SET_Click(k);
+    EXPECT_EQ(k.form.AVE2TX[0].Text, "0.00");
+    EXPECT_EQ(k.form.SDTX[0].Text, "0.06");
+    EXPECT_EQ(k.form.SNRTX[0].Text, "0.00") << "0.00 / 0.0631, not 0.004 / 0.0631 = 0.06";
+    EXPECT_EQ(k.form.CNRTX[0].Text, "15.84") << "(1.00 - 0.00) / 0.0631, not 15.78";
+    EXPECT_FLOAT_EQ(k.means.LASTMEAN, 0.004f);
+}
+
 TEST_F(RoiStatistics, SignalAndBackgroundGiveSnrAndCnr)
 {
     loadImage(0, 300, 300, checkerboard(300, 300));

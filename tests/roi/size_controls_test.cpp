@@ -39,11 +39,26 @@ TEST_F(SizeControls, SizesThatAreNotPositiveSixteenBitNumbersAreRefused)
     EXPECT_EQ(clickWidth("-600"), 256);
     EXPECT_EQ(k.form.ROIXSZTX.Text, "256") << "the box shows the kept width again";
     EXPECT_EQ(clickWidth("32767"), 256) << "snaps to 32768, beyond 16 bits";
-    EXPECT_EQ(clickWidth("big"), 256);
+    EXPECT_EQ(clickWidth("99999"), 256) << "beyond 16 bits before snapping";
 
     k.form.ROIYSZTX.Text = "80";
     ROIYSZTX_Click(k);
     EXPECT_EQ(k.roi[0].ROIH, 128);
+}
+
+TEST_F(SizeControls, BoxWithoutANumberReadsAsZeroSoAClickGives256)
+{
+    for (const char* text : {"big", "", "  ", "-", ".", "x12"}) {
+        k.roi[0].ROIW = 768;
+        EXPECT_EQ(clickWidth(text), 256) << '"' << text << '"';
+        EXPECT_EQ(k.form.ROIXSZTX.Text, "256");
+    }
+    EXPECT_EQ(clickWidth("0"), 256);
+    EXPECT_EQ(clickWidth("12abc"), 128) << "the leading number counts: 12 snaps to 0, then 128";
+    k.roi[0].ROIH = 1024;
+    k.form.ROIYSZTX.Text = "none";
+    ROIYSZTX_Click(k);
+    EXPECT_EQ(k.roi[0].ROIH, 256);
 }
 
 TEST_F(SizeControls, LabelTakesBothBoxesAsTyped)

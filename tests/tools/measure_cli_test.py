@@ -113,6 +113,88 @@ class Roi(unittest.TestCase):
             self.assertEqual(run("roi", sample, "--preset", "SAMPLE-FLAT-RAW", "--roi", bad).returncode, 2, bad)
 
 
+class Strictness(unittest.TestCase):
+    """Numbers are whole arguments in range, and each command takes only its own options."""
+
+    def usage(self, *args):
+        result = run(*args)
+        self.assertEqual(result.returncode, 2, (args, result.stderr))
+        self.assertIn("usage:", result.stderr)
+        return result
+
+    def test_numbers_must_be_the_whole_argument_and_in_range(self):
+        flat = os.path.join(BIN, "sample_flat.raw")
+        raw = ("--preset", "SAMPLE-FLAT-RAW")
+        # 4294967396 is 100 after wrapping past 32 bits, which would be a valid ROI.
+        for bad in ("4294967396,100,50,50", "100,100,50,50x", "100,100,50,50,", " 100,100,50,50",
+                    "100,100,+,50", "100,100,1e2,50"):
+            self.usage("roi", flat, *raw, "--roi", bad)
+        self.usage("roi", flat, *raw, "--roi", "100,100,50,50", "--back", "4294967396,1,5,5")
+        for bad in (["--mag", "2abc"], ["--mag", "nan"], ["--mag", "inf"], ["--pane", "4294967396x100"],
+                    ["--pane", "100x100junk"], ["--p100", "4294967396,5"], ["--flip", "4"],
+                    ["--flip", "-1"], ["--flip", "1x"], ["--flip", "0", "--flip", "5"], ["--ww", "0"],
+                    ["--ww", "-5"], ["--ww", "100abc"], ["--wl", "1.5.2"]):
+            self.usage("view", flat, *raw, *bad)
+        for factor in ("--to-log", "--to-linear"):
+            for bad in ("0", "-2", "nan", "inf", "1e999", "5abc", ""):
+                self.usage("read", flat, *raw, factor, bad)
+        self.assertIn("--flip", self.usage("view", flat, *raw, "--flip", "9").stderr)
+
+    def test_valid_numbers_still_work(self):
+        flat = os.path.join(BIN, "sample_flat.raw")
+        raw = ("--preset", "SAMPLE-FLAT-RAW")
+        view = run("view", flat, *raw, "--pane", "+30x20", "--mag", "1.5", "--ww", "+400", "--wl", "-3",
+                   "--flip", "0", "--flip", "3")
+        self.assertEqual(view.returncode, 0, view.stderr)
+        self.assertEqual(run("read", flat, *raw, "--to-linear", "2.5e0").returncode, 0)
+        self.assertEqual(run("roi", flat, *raw, "--roi", "-0,+0,10,10").returncode, 0)
+
+    def test_an_option_of_another_command_is_a_usage_error(self):
+        flat = os.path.join(BIN, "sample_flat.raw")
+        raw = ("--preset", "SAMPLE-FLAT-RAW")
+        self.assertIn("read does not take --png", self.usage("read", flat, *raw, "--png", "x.png").stderr)
+        self.usage("read", flat, *raw, "--roi", "1,1,5,5")
+        self.usage("read", flat, *raw, "--fit")
+        self.usage("view", flat, *raw, "--dump", "x.raw")
+        self.usage("view", flat, *raw, "--roi", "1,1,5,5")
+        self.usage("roi", flat, *raw, "--roi", "1,1,5,5", "--png", "x.png")
+        self.usage("roi", flat, *raw, "--roi", "1,1,5,5", "--negative")
+        self.assertFalse(os.path.exists("x.png"))
+
+    def test_refused_input_files_say_what_happened(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            loop = os.path.join(tmp, "loop")
+            os.symlink(loop, loop)
+            looped = run("read", loop, "--preset", "SAMPLE-FLAT-RAW")
+            self.assertEqual(looped.returncode, 3)
+            self.assertIn("loop", looped.stderr)
+            long_name = run("read", os.path.join(tmp, "n" * 300), "--preset", "SAMPLE-FLAT-RAW")
+            self.assertEqual(long_name.returncode, 3)
+            self.assertIn("name is too long", long_name.stderr)
+            missing = run("read", os.path.join(tmp, "none.raw"), "--preset", "SAMPLE-FLAT-RAW")
+            self.assertIn("does not exist", missing.stderr)
+
+    def test_bad_detector_list_entries_and_an_oversized_list(self):
+        flat = os.path.join(BIN, "sample_flat.raw")
+        with tempfile.TemporaryDirectory() as tmp:
+            listed = os.path.join(tmp, "list.txt")
+            with open(listed, "w") as f:
+                f.write("header\nSAMPLE-FLAT-RAW 1024 1024 0.1 1 0 512\nZERO 1024 1024 0 1 0 512\n")
+            good = run("read", flat, "--preset", "SAMPLE-FLAT-RAW", "--list", listed)
+            self.assertEqual(good.returncode, 0, good.stderr)
+            self.assertEqual(good.stderr.count("Line 3 of the detector list"), 1, good.stderr)
+            zero = run("read", flat, "--preset", "ZERO", "--list", listed)
+            self.assertEqual(zero.returncode, 3)
+            self.assertIn("Line 3 of the detector list", zero.stderr.splitlines()[-1])
+            self.assertIn("the pitch \"0\"", zero.stderr)
+            with open(listed, "w") as f:
+                f.write("header\nSAMPLE-FLAT-RAW 1024 1024 0.1 1 0 512\n")
+                f.write("x" * (1024 * 1024))
+            big = run("read", flat, "--preset", "SAMPLE-FLAT-RAW", "--list", listed)
+            self.assertEqual(big.returncode, 3)
+            self.assertIn("longer than 1 MiB", big.stderr)
+
+
 class OutputFiles(unittest.TestCase):
     def test_only_regular_files_are_written_and_failures_say_why(self):
         flat = os.path.join(BIN, "sample_flat.raw")
@@ -153,6 +235,6 @@ class OutputFiles(unittest.TestCase):
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (Read, View, Roi, OutputFiles):
+    for case in (Read, View, Roi, Strictness, OutputFiles):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)

@@ -5,6 +5,7 @@
 #include "korvelf_window.h"
 #include "qt_host.h"
 #include "scripted_host.h"
+#include "startup.h"
 #include "image_opening.h"
 #include "picture_pane.h"
 #include "qt_canvas.h"
@@ -176,16 +177,41 @@ TEST_F(UiWiring, DroppingASampleOnTheRightPaneShowsItThere)
     if (const char* out = std::getenv("VANTRY_UI_SNAPSHOT")) live.grab().save(out);
 }
 
-TEST_F(UiWiring, AnalysisWindowOpensAsItsOwnWindow)
+TEST_F(UiWiring, MeasureButtonOpensTheAnalysisWindowThroughTheHost)
 {
-    QtCanvas canvas;
-    Vylsf vylsf(k);
-    VylsfWindow analysis(vylsf, canvas);
-    analysis.show();
+    QtHost qtHost;
+    Korvelf shown(qtHost, kernels);
+    shown.ws.programFolder = VANTRY_BIN_DIR;
+    ASSERT_TRUE(Form_Load(shown));
+    Vylsf vylsf(shown);
+    Form_Load(vylsf);
+    KorvelfWindow live(shown);
+    VylsfWindow analysis(vylsf, qtHost.canvas());
+    connectHost(qtHost, shown, live, analysis); // as the program connects them
+    live.show();
+    live.resize(1218, 800);
     QApplication::processEvents();
-    EXPECT_TRUE(analysis.isWindow());
-    EXPECT_EQ(analysis.objectName().toStdString(), "VYLSF");
+    auto* measure = live.findChild<QPushButton*>("MEASUREGO");
+    ASSERT_NE(measure, nullptr);
+
+    measure->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(analysis.isVisible()) << "no image, no analysis";
+    EXPECT_FALSE(shown.vylsf.Visible);
+
+    CMB1_Click(shown, 0);
+    emit live.pane(0)->filesDropped(0, {QString(VANTRY_BIN_DIR) + "/sample_edge_explicit.dcm"});
+    ASSERT_EQ(shown.ws.LOADED[0], 1);
+    measure->click();
+    QApplication::processEvents();
     EXPECT_TRUE(analysis.isVisible());
+    EXPECT_TRUE(analysis.isWindow()) << "its own window, not a child of the workspace";
+    EXPECT_TRUE(shown.vylsf.Visible);
+    EXPECT_EQ(analysis.windowTitle().toStdString(), vylsf.form().Caption);
+
+    qtHost.closeAnalysisWindow();
+    EXPECT_FALSE(analysis.isVisible());
+    EXPECT_FALSE(shown.vylsf.Visible);
 }
 
 } // namespace
@@ -194,7 +220,7 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Vantry"); // as the program names itself
+    // As in the program, no display name: dialogs carry their own title, windows their caption.
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

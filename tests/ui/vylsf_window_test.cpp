@@ -796,7 +796,7 @@ TEST_F(AnalysisWindow, ChartGoesToClipboardAndFile)
     EXPECT_FALSE(window.saveChart(nowhere));
     ASSERT_EQ(answerer.texts.size(), 1);
     EXPECT_TRUE(answerer.texts[0].contains(nowhere)) << answerer.texts[0].toStdString();
-    EXPECT_EQ(answerer.titles[0], QApplication::applicationDisplayName());
+    EXPECT_EQ(answerer.titles[0], kProgramTitle);
 }
 
 // ---- The window on the Qt host, as the program runs it ----

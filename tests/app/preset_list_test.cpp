@@ -1,0 +1,139 @@
+// The detector list: which entries are usable, the messages for the others, and the file limit.
+#include "form_load.h"
+#include "preset_list.h"
+#include "workspace_fixture.h"
+
+#include <algorithm>
+
+using namespace vantry;
+
+namespace {
+
+/// The reason parsePreset gives for `entry`, or "accepted".
+std::string refusal(const std::string& entry)
+{
+    std::string error;
+    return parsePreset(entry, error) ? "accepted" : error;
+}
+
+TEST(PresetFields, EveryNumericFieldMustBeWhollyANumberInItsRange)
+{
+    // One bad field per entry; the message names that field and quotes its text.
+    const std::pair<const char*, const char*> cases[] = {
+        {"D 10 10 0 1 0 0", "the pitch \"0\""},
+        {"D 10 10 -0.1 1 0 0", "the pitch \"-0.1\""},
+        {"D 10 10 abc 1 0 0", "the pitch \"abc\""},
+        {"D 10 10 4abc 1 0 0", "the pitch \"4abc\""},
+        {"D 10 10 1e39 1 0 0", "the pitch \"1e39\""},  // finite as a double, not as a float
+        {"D 10 10 1e-50 1 0 0", "the pitch \"1e-50\""}, // positive, but 0 as a float
+        {"D 10 10 0.1 0 0 0", "the encoding \"0\""},
+        {"D 10 10 0.1 -5 0 0", "the encoding \"-5\""},
+        {"D 10 10 0.1 40000 0 0", "the encoding \"40000\""},
+        {"D 10 10 0.1 1x 0 0", "the encoding \"1x\""},
+        {"D 4abc 10 0.1 1 0 0", "the width \"4abc\""},
+        {"D 32768 10 0.1 1 0 0", "the width \"32768\""},
+        {"D -1 10 0.1 1 0 0", "the width \"-1\""},
+        {"D 10 1e9 0.1 1 0 0", "the height \"1e9\""},
+        {"D 10 10 0.1 1 32768 0", "the offset \"32768\""},
+        {"D 10 10 0.1 1 0 -1", "the header \"-1\""},
+        {"D 10 10 0.1 1 0 2147483648", "the header \"2147483648\""},
+    };
+    for (const auto& [entry, field] : cases) {
+        const std::string why = refusal(entry);
+        EXPECT_NE(why.find(field), std::string::npos) << entry << ": " << why;
+        EXPECT_NE(why.find(std::string("\"") + entry + "\""), std::string::npos) << why;
+    }
+}
+
+TEST(PresetFields, UsableEntriesKeepTheirValuesAndRoundingRule)
+{
+    std::string error;
+    const auto p = parsePreset("CR-log 1760 2140 0.1 1000 -20 2048", error);
+    ASSERT_TRUE(p) << error;
+    EXPECT_EQ(p->width, 1760);
+    EXPECT_EQ(p->height, 2140);
+    EXPECT_FLOAT_EQ(p->pitch, 0.1f);
+    EXPECT_EQ(p->encoding, 1000);
+    EXPECT_EQ(p->offset, -20);
+    EXPECT_EQ(p->header, 2048);
+    const auto q = parsePreset("X 2.5 1E2 1d-1 +1 -32768 2147483647 trailing fields", error);
+    ASSERT_TRUE(q) << error;
+    EXPECT_EQ(q->width, 2) << "ties round to even";
+    EXPECT_EQ(q->height, 100);
+    EXPECT_FLOAT_EQ(q->pitch, 0.1f) << "a D exponent is read as E";
+    EXPECT_EQ(q->encoding, 1);
+    EXPECT_EQ(q->offset, -32768);
+    EXPECT_EQ(q->header, 2147483647);
+}
+
+TEST(PresetFields, TwoBlanksMakeAnEmptyFieldThatShiftsTheOthers)
+{
+    // An empty width reads as 0 (no size), with every later field in its place.
+    std::string error;
+    const auto empty = parsePreset("X  10 0.2 1 0 0", error);
+    ASSERT_TRUE(empty) << error;
+    EXPECT_EQ(empty->width, 0);
+    EXPECT_EQ(empty->height, 10);
+    EXPECT_FLOAT_EQ(empty->pitch, 0.2f);
+    // A doubled blank in a full entry moves the pitch 0.1 into the encoding, where it rounds to 0.
+    EXPECT_NE(refusal("TWO  2048 2048 0.1 1 0 0").find("the encoding \"0.1\""), std::string::npos);
+    EXPECT_NE(refusal("D 10 10  0.1 1 0 0").find("the pitch \"\""), std::string::npos);
+    EXPECT_NE(refusal("SHORT 10 10 0.1").find("seven"), std::string::npos);
+}
+
+TEST(PresetFields, RefusedEntriesAreListedWithTheirLineInFileOrder)
+{
+    const std::vector<std::string> entries = {"GOOD 10 10 0.1 1 0 0", "BAD 10 10 0 1 0 0",
+                                              "GOOD2 1 1 0.2 1 0 0", "WORSE 10 10 0.1 7x 0 0"};
+    const auto refused = refusedPresets(entries);
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_EQ(refused[0].rfind("Line 3 of the detector list: ", 0), 0u) << refused[0];
+    EXPECT_NE(refused[0].find("\"BAD 10 10 0 1 0 0\""), std::string::npos) << refused[0];
+    EXPECT_NE(refused[0].find("pitch"), std::string::npos) << refused[0];
+    EXPECT_EQ(refused[1].rfind("Line 5 of the detector list: ", 0), 0u) << refused[1];
+    EXPECT_NE(refused[1].find("encoding"), std::string::npos) << refused[1];
+    EXPECT_TRUE(refusedPresets({"A 1 1 0.1 1 0 0"}).empty());
+}
+
+class PresetListFile : public WorkspaceFixture {};
+
+TEST_F(PresetListFile, ListUpTo1MiBIsReadAndALongerOneStopsStartUp)
+{
+    const std::string header = "Detector Width Height Pitch Encoding Offset Header\n";
+    const std::string entry = "DICOM 1 1 0.1 1 0 0\n";
+    std::string list = header + entry;
+    list += std::string(kMaxListBytes - list.size() - 1, 'x') + "\n"; // exactly 1 MiB
+    writeList(list);
+    EXPECT_EQ(readPresetList(folder / kListFileName).entries.size(), 2u);
+    ASSERT_TRUE(Form_Load(k)) << (host.messages.empty() ? "" : host.messages.back());
+
+    writeList(list + "y");
+    const auto tooLong = readPresetList(folder / kListFileName);
+    EXPECT_TRUE(tooLong.entries.empty());
+    EXPECT_NE(tooLong.error.find("longer than 1 MiB"), std::string::npos) << tooLong.error;
+    KernelBinding again(VANTRY_BIN_DIR);
+    Korvelf fresh(host, again);
+    fresh.ws.programFolder = folder;
+    host.messages.clear();
+    EXPECT_FALSE(Form_Load(fresh));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("VYLIST.TXT"), std::string::npos) << host.messages[0];
+    EXPECT_TRUE(fresh.form.CMB1.List.empty());
+}
+
+TEST_F(PresetListFile, StartUpKeepsRefusedEntriesAndNamesThemOnStderr)
+{
+    writeList("h\nGOOD 10 10 0.1 1 0 0\nBAD 10 10 abc 1 0 0\n");
+    testing::internal::CaptureStderr();
+    const bool started = Form_Load(k);
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(host.messages.empty()) << "no message box at start-up";
+    EXPECT_EQ(k.form.CMB1.List.size(), 2u) << "the entry stays in the chooser";
+    EXPECT_EQ(err.rfind("Line 3 of the detector list: ", 0), 0u) << err;
+    EXPECT_NE(err.find("the pitch \"abc\""), std::string::npos) << err;
+    EXPECT_EQ(err.find("GOOD"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "listed once";
+}
+
+} // namespace
