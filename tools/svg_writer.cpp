@@ -1,5 +1,7 @@
 #include "svg_writer.h"
 
+#include "clip_segment.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -34,36 +36,6 @@ std::string number(double v)
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();
     return s == "-0" ? "0" : s;
-}
-
-/// Clips the segment to the rectangle [lo, hi] on both axes (Liang-Barsky); false when nothing of
-/// it lies inside.
-bool clip(double& x1, double& y1, double& x2, double& y2, double loX, double loY, double hiX,
-          double hiY)
-{
-    const double dx = x2 - x1, dy = y2 - y1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - loX, hiX - x1, y1 - loY, hiY - y1};
-    double t0 = 0, t1 = 1;
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-        if (t0 > t1) return false;
-    }
-    const double sx = x1, sy = y1;
-    x1 = sx + t0 * dx;
-    y1 = sy + t0 * dy;
-    x2 = sx + t1 * dx;
-    y2 = sy + t1 * dy;
-    return true;
 }
 
 /// Length of the UTF-8 sequence a lead byte starts, 0 for a byte that cannot start one.
@@ -221,7 +193,7 @@ private:
         double x1 = px(c.x1), y1 = py(c.y1), x2 = px(c.x2), y2 = py(c.y2);
         if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
             return;
-        if (!clip(x1, y1, x2, y2, -kMargin, -kMargin, kSurfaceW + kMargin, kSurfaceH + kMargin))
+        if (!clipSegment(x1, y1, x2, y2, -kMargin, -kMargin, kSurfaceW + kMargin, kSurfaceH + kMargin))
             return;
         std::string stroke = pen(c.value);
         // Compared as written, so that a join is what a reader of the file sees as one.

@@ -1,5 +1,7 @@
 #include "picture_pane.h"
 
+#include "mouse_codes.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -30,29 +32,6 @@ void PicturePane::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     emit filesDropped(m_view, files);
 }
-
-namespace {
-
-int buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int buttonsCode(Qt::MouseButtons buttons)
-{
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) | (buttons & Qt::MiddleButton ? 4 : 0);
-}
-
-} // namespace
 
 QPointF PicturePane::inner(const QPointF& widgetPoint) const
 {

@@ -1,5 +1,7 @@
 #include "qt_canvas.h"
 
+#include "clip_segment.h"
+
 #include <QFontMetricsF>
 
 #include <algorithm>
@@ -20,40 +22,6 @@ QRgb paletteRgb(int index)
         qRgb(128, 128, 128), qRgb(0, 0, 255),   qRgb(0, 255, 0),   qRgb(0, 255, 255),
         qRgb(255, 0, 0),     qRgb(255, 0, 255), qRgb(255, 255, 0), qRgb(255, 255, 255)};
     return index < 0 ? kForeground : colours[index & 15];
-}
-
-/// Clips the segment to the rectangle [lo, hi] on both axes (Liang-Barsky); false when nothing
-/// of it lies inside, or when its ends are too far apart for a double. Keeps far-off user
-/// coordinates away from the rasteriser.
-bool clipSegment(double& x1, double& y1, double& x2, double& y2, QPointF lo, QPointF hi)
-{
-    const double dx = x2 - x1;
-    const double dy = y2 - y1;
-    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
-    double t0 = 0;
-    double t1 = 1;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {x1 - lo.x(), hi.x() - x1, y1 - lo.y(), hi.y() - y1};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0) {
-            if (q[i] < 0) return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0) {
-            t0 = std::max(t0, t);
-        } else {
-            t1 = std::min(t1, t);
-        }
-        if (t0 > t1) return false;
-    }
-    const double sx = x1;
-    const double sy = y1;
-    x1 = sx + t0 * dx;
-    y1 = sy + t0 * dy;
-    x2 = sx + t1 * dx;
-    y2 = sy + t1 * dy;
-    return true;
 }
 
 int nearestPixel(double v)
@@ -207,7 +175,7 @@ void QtCanvas::line(double x1, double y1, double x2, double y2, int colour)
         return;
     const QPointF lo(-4, -4);
     const QPointF hi(m_image.width() + 4, m_image.height() + 4);
-    if (!clipSegment(ax, ay, bx, by, lo, hi)) return;
+    if (!vantry::clipSegment(ax, ay, bx, by, lo.x(), lo.y(), hi.x(), hi.y())) return;
     QPainter& p = painter();
     usePen(paletteRgb(colour));
     p.drawLine(QPoint(nearestPixel(ax), nearestPixel(ay)),

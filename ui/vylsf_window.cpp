@@ -1,6 +1,7 @@
 #include "vylsf_window.h"
 
 #include "dqe.h"
+#include "mouse_codes.h"
 #include "esf.h"
 #include "lsf.h"
 #include "mtf.h"
@@ -66,20 +67,6 @@ QString objectNameOf(const vantry::Control& c)
 int px(double v)
 {
     return static_cast<int>(std::lround(v));
-}
-
-int buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
 }
 
 int shiftCode(Qt::KeyboardModifiers modifiers)
