@@ -14,12 +14,13 @@ struct SlotState {
     float PIXMM;
     int16_t LOGFAC, PRESETIDX, PIXOFS;
     std::string PRESETNAME, FNAME, caption;
+    ReadFacts READFACTS;
 
     static SlotState of(const Korvelf& k, int s)
     {
         const Workspace& ws = k.ws;
         return {ws.XSZ[s], ws.YSZ[s], ws.HDOFS[s], ws.PIXMM[s], ws.LOGFAC[s], ws.PRESETIDX[s], ws.PIXOFS,
-                ws.PRESETNAME[s], ws.FNAME[s], k.form.Caption};
+                ws.PRESETNAME[s], ws.FNAME[s], k.form.Caption, ws.READFACTS[s]};
     }
     void restore(Korvelf& k, int s) const
     {
@@ -34,6 +35,7 @@ struct SlotState {
         ws.PRESETNAME[s] = PRESETNAME;
         ws.FNAME[s] = FNAME;
         k.form.Caption = caption;
+        ws.READFACTS[s] = READFACTS;
     }
 };
 
@@ -76,6 +78,9 @@ bool readIntoCurrentView(Korvelf& k, const SlotState& before)
                                   reinterpret_cast<uint8_t*>(ws.WORKIMG.pixels.data()), bytes);
     }
     IMGDSP(k);
+    if (ws.READFACTS[s].frames > 1) {
+        k.form.Caption += "  frame 1 of " + std::to_string(ws.READFACTS[s].frames) + " read";
+    }
     return true;
 }
 

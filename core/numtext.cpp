@@ -152,6 +152,32 @@ double leadingNumber(std::string_view text)
     return std::strtod(number.c_str(), nullptr);
 }
 
+std::optional<double> wholeDecimal(std::string_view text)
+{
+    size_t i = 0;
+    const auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i > from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    bool mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    const double v = leadingNumber(text);
+    if (!std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
 std::optional<int16_t> typedInt16(std::string_view text)
 {
     size_t at = text.find_first_not_of(" \t");

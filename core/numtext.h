@@ -38,6 +38,11 @@ inline std::string fixed8(double v) { return fixed(v, 8); }
 /// (E or D). "12abc" -> 12, "abc" -> 0, " -1.5e2x" -> -150.
 double leadingNumber(std::string_view text);
 
+/// The value of a text that is wholly one decimal number (sign, digits with an optional point,
+/// optional exponent E or D; no blanks, no other characters); nullopt for anything else, the
+/// empty text, or a value that is not finite.
+std::optional<double> wholeDecimal(std::string_view text);
+
 /// The number typed into a box as the nearest Int16 (ties to even); nullopt when the text does not
 /// start with a number (after blanks) or the number lies outside the 16-bit range.
 std::optional<int16_t> typedInt16(std::string_view text);

@@ -61,37 +61,13 @@ namespace vantry {
 
 namespace {
 
-/// The value of a field that is wholly one decimal number (sign, digits with an optional point,
-/// optional exponent E or D); 0 for an empty field; nullopt for anything else or a value that is
-/// not finite.
+/// The value of a field that is wholly one decimal number; 0 for an empty field.
 std::optional<double> fieldNumber(const std::string& text)
 {
     if (text.empty()) return 0.0;
-    size_t i = 0;
-    const auto digits = [&] {
-        const size_t from = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-        return i > from;
-    };
-    if (text[i] == '+' || text[i] == '-') ++i;
-    bool mantissa = digits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        mantissa = digits() || mantissa;
-    }
-    if (!mantissa) return std::nullopt;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!digits()) return std::nullopt;
-    }
-    if (i != text.size()) return std::nullopt;
-    const double v = leadingNumber(text);
-    if (!std::isfinite(v)) return std::nullopt;
-    return v;
+    return wholeDecimal(text);
 }
 
-/// A whole field rounded half to even within lo .. hi.
 std::optional<int32_t> fieldWhole(const std::string& text, int32_t lo, int32_t hi)
 {
     const auto v = fieldNumber(text);
@@ -131,8 +107,11 @@ std::optional<Preset> parsePreset(const std::string& entry, std::string& error)
     if (!height) return refuse("height", 2, "a number of rows from 0 to 32767");
     const auto pitch = fieldNumber(fields[3]);
     const auto pitchFloat = pitch ? static_cast<float>(*pitch) : 0.0f;
-    if (!pitch || !(pitchFloat > 0.0f) || !std::isfinite(pitchFloat)) {
-        return refuse("pitch", 3, "a positive finite number of mm");
+    const bool dicom = isDicomPresetName(p.name);
+    if (!pitch || !std::isfinite(pitchFloat) || !(pitchFloat > 0.0f || (dicom && pitchFloat == 0.0f))) {
+        return refuse("pitch", 3,
+                      dicom ? "a positive finite number of mm, or 0 to take it from the file"
+                            : "a positive finite number of mm");
     }
     const auto encoding = fieldWhole(fields[4], 1, 32767);
     if (!encoding) {
@@ -175,9 +154,14 @@ void loadPresetSlot(Workspace& ws, const Preset& preset)
     ws.LOGFAC[kPresetSlot] = preset.encoding;
     ws.PIXOFS = preset.offset;
     ws.HDOFS[kPresetSlot] = preset.header;
-    std::string head = preset.name.substr(0, 5);
+    ws.DICOMF = isDicomPresetName(preset.name) ? 1 : 0;
+}
+
+bool isDicomPresetName(const std::string& name)
+{
+    std::string head = name.substr(0, 5);
     for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    ws.DICOMF = head == "DICOM" ? 1 : 0;
+    return head == "DICOM";
 }
 
 } // namespace vantry

@@ -54,8 +54,9 @@ struct Preset {
 /// digits with an optional point, optional exponent E or D; no blanks, no other characters) and is
 /// rounded half to even where the field is whole. The ranges, which are those the image reader
 /// takes: width and height 0 .. 32767 (0: no size, so the Read button reads nothing); pitch
-/// positive and finite as a float; encoding 1 (linear) or 2 .. 32767 (a logarithmic factor: the
-/// reader converts only 1 and factors above 1); offset -32768 .. 32767; header 0 .. 2147483647.
+/// positive and finite as a float, or 0 in a DICOM entry (the pitch is then taken from the
+/// file); encoding 1 (linear) or 2 .. 32767 (a logarithmic factor: the reader converts only 1
+/// and factors above 1); offset -32768 .. 32767; header 0 .. 2147483647.
 /// nullopt, with a reason naming the entry and the field in `error`, for fewer than seven fields
 /// or a field that breaks these rules.
 std::optional<Preset> parsePreset(const std::string& entry, std::string& error);
@@ -68,8 +69,10 @@ std::string refusedPresetMessage(std::size_t index, const std::string& reason);
 /// file order; empty when every entry is usable.
 std::vector<std::string> refusedPresets(const std::vector<std::string>& entries);
 
-/// Loads the preset into slot 3, PIXOFS and DICOMF (1 when the name starts with "DICOM" in any
-/// case).
+/// Loads the preset into slot 3, PIXOFS and DICOMF (1 for a DICOM entry).
 void loadPresetSlot(Workspace& ws, const Preset& preset);
+
+/// An entry whose name starts with "DICOM" in any case reads DICOM files.
+bool isDicomPresetName(const std::string& name);
 
 } // namespace vantry

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,18 @@ constexpr int32_t kDlutZero = 32768;
 
 /// Length of the shared sine and cosine tables.
 constexpr int kTrigEntries = 8192;
+
+/// What the read of a view's file found besides its pixels: for the caption and the command line.
+struct ReadFacts {
+    std::string elementsFrom;   ///< DICOM: "walk" or "search"; empty for raw and BMP files
+    std::string walkStop;       ///< DICOM read by the search: why the walk did not reach the pixels
+    std::string transferSyntax; ///< DICOM: (0002,0010); empty when the file has none
+    int32_t frames = 1;         ///< frames in the file; the first is read
+    std::string pitchFrom = "preset"; ///< "preset", "imager-pixel-spacing" or "pixel-spacing"
+    /// The file's spacing values as text, "row\\column" in mm; nullopt when absent.
+    std::optional<std::string> imagerPixelSpacing, pixelSpacing;
+    std::optional<uint16_t> pixelRepresentation; ///< 0 unsigned, 1 signed; nullopt when absent
+};
 
 struct Workspace {
     int16_t CURSLOT = 0; ///< the view that reading, display and measurement act on: 0 or 1
@@ -47,6 +60,7 @@ struct Workspace {
     std::array<int32_t, kViews> VIEWXS{};     ///< width in image pixels of the shown region
     std::array<int32_t, kViews> VIEWYS{};     ///< height in image pixels of the shown region
     std::array<float, kViews> MAGF{};         ///< magnification, 1.0 = the whole image
+    std::array<ReadFacts, kViews> READFACTS;  ///< what the read of the view's file found
 
     // Flags of the current read
     int16_t DICOMF = 0; ///< 1 = the next file is read as DICOM

@@ -3,9 +3,10 @@
 // only when the whole read succeeded.
 #include "read_image.h"
 
-#include "dicom_elements.h"
 #include "file_access.h"
+#include "loaded_image.h"
 #include "numtext.h"
+#include "read_dicom.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,27 +14,9 @@
 #include <cstring>
 
 namespace vantry {
-namespace {
 
 constexpr int32_t kMaxSide = 32767;
 
-struct LoadedImage {
-    ImageBuffer image;
-    int32_t hdofs = 0;
-};
-
-/// The name's last part (after "/" or "\") ends in "BMP" in any case.
-bool isBmpName(const std::string& path)
-{
-    const size_t slash = path.find_last_of("/\\");
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (last.size() < 3) return false;
-    std::string tail = last.substr(last.size() - 3);
-    for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return tail == "BMP";
-}
-
-/// Refuses sizes the program cannot hold: zero, a side above 32767, or above 512 MiB of pixels.
 std::string checkSize(int64_t width, int64_t height)
 {
     if (width <= 0 || height <= 0) {
@@ -57,6 +40,19 @@ ImageBuffer imageFromBytes(int32_t width, int32_t height, const uint8_t* bytes)
     img.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
     std::memcpy(img.pixels.data(), bytes, img.pixels.size() * sizeof(int16_t));
     return img;
+}
+
+namespace {
+
+/// The name's last part (after "/" or "\") ends in "BMP" in any case.
+bool isBmpName(const std::string& path)
+{
+    const size_t slash = path.find_last_of("/\\");
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (last.size() < 3) return false;
+    std::string tail = last.substr(last.size() - 3);
+    for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return tail == "BMP";
 }
 
 std::string readRaw(const Workspace& ws, int slot, LoadedImage& out)
@@ -86,67 +82,6 @@ uint32_t le32(const ByteBuffer& b, size_t at)
 {
     return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
            static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-std::string readDicom(Workspace& ws, LoadedImage& out)
-{
-    FileRead file = readWholeFile(ws.FNAME[ws.CURSLOT]);
-    if (!file.error.empty()) return file.error;
-    ws.FILEBUF = std::move(file.bytes);
-    ws.TAGPOS = 0;
-    struct EraseBuffer {
-        Workspace& ws;
-        ~EraseBuffer() { ByteBuffer().swap(ws.FILEBUF); }
-    } erase{ws};
-
-    const int16_t mode = transferMode(ws);
-    if (mode == kUnknownMode) return "its transfer syntax is none of implicit or explicit VR little endian";
-    if (mode == kExplicitBig) return "it is explicit VR big endian, which the reader does not take";
-
-    // Checked without moving the search position, so the lookups below keep their order.
-    const auto bitsAllocated = lookAheadNumber(ws, dicomTag(0x0028, 0x0100), mode);
-    if (bitsAllocated && *bitsAllocated != 16.0f) {
-        return "it stores " + plainNumberTrimmed(*bitsAllocated) + " bits per pixel, not 16";
-    }
-    const auto samples = lookAheadNumber(ws, dicomTag(0x0028, 0x0002), mode);
-    if (samples && *samples != 1.0f) {
-        return "it has " + plainNumberTrimmed(*samples) + " samples per pixel (colour), not 1";
-    }
-
-    TAGCGET(ws, dicomTag(0x0018, 0x0060), mode);
-    TAGCGET(ws, dicomTag(0x0018, 0x1152), mode);
-    const float rows = TAGVGET(ws, dicomTag(0x0028, 0x0010), mode);
-    const float columns = TAGVGET(ws, dicomTag(0x0028, 0x0011), mode);
-    TAGCGET(ws, dicomTag(0x0028, 0x0030), mode);
-    TAGVGET(ws, dicomTag(0x0028, 0x0101), mode);
-    TAGCGET(ws, dicomTag(0x0028, 0x1050), mode);
-    TAGCGET(ws, dicomTag(0x0028, 0x1051), mode);
-    const float pixelBytes = TAGIMG(ws, dicomTag(0x7FE0, 0x0010), mode);
-
-    if (rows == 0.0f || columns == 0.0f) return "it has no Rows or no Columns";
-    // Rows and Columns are unsigned 16-bit values, which the element reader hands over signed.
-    const auto unsigned16 = [](float v) {
-        return static_cast<int64_t>(v) + (v < 0.0f && v >= -32768.0f ? 65536 : 0);
-    };
-    const int64_t height = unsigned16(rows);
-    const int64_t width = unsigned16(columns);
-    if (std::string e = checkSize(width, height); !e.empty()) return e;
-    if (pixelBytes == 0.0f) return "its pixel data was not found";
-    const uint64_t needed = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 2;
-    const auto start = static_cast<uint64_t>(ws.TAGPOS);
-    // The length as a Single loses digits above 2^24; the exact one lies just before the value.
-    const uint32_t exactLength = le32(ws.FILEBUF, start - 4);
-    if (exactLength < needed) {
-        return "its pixel data holds fewer than the " + std::to_string(needed) + " bytes of " +
-               std::to_string(width) + " x " + std::to_string(height) + " pixels";
-    }
-    if (start > ws.FILEBUF.size() || needed > ws.FILEBUF.size() - start) {
-        return "the file ends before its pixel data does";
-    }
-    out.image = imageFromBytes(static_cast<int32_t>(width), static_cast<int32_t>(height),
-                               ws.FILEBUF.data() + start);
-    out.hdofs = static_cast<int32_t>(start);
-    return {};
 }
 
 /// An uncompressed 8-bit BMP, rows padded to 4 bytes, bottom-up (or top-down for a negative
@@ -237,13 +172,20 @@ ReadOutcome READDICOM(Korvelf& k)
     LoadedImage loaded;
     const bool bmp = isBmpName(ws.FNAME[slot]);
     const bool dicom = !bmp && ws.DICOMF != 0;
-    std::string error = bmp ? readBmp(ws, loaded) : dicom ? readDicom(ws, loaded) : readRaw(ws, slot, loaded);
+    std::string error;
+    if (!dicom && ws.PIXMM[slot] == 0.0f) {
+        error = "only a DICOM file gives the pitch that the detector list entry, with a pitch of 0, asks for";
+    } else {
+        error = bmp ? readBmp(ws, loaded) : dicom ? readDicom(k, loaded) : readRaw(ws, slot, loaded);
+    }
     if (error.empty() && !bmp) error = convert(k, loaded.image, ws.LOGFAC[slot]);
     if (!error.empty()) return {false, error};
 
     ws.XSZ[slot] = loaded.image.width;
     ws.YSZ[slot] = loaded.image.height;
     ws.HDOFS[slot] = loaded.hdofs;
+    if (loaded.pitch > 0) ws.PIXMM[slot] = loaded.pitch;
+    ws.READFACTS[slot] = loaded.facts;
     ws.WORKIMG = std::move(loaded.image);
     if (dicom) ws.PIXOFS = 0;
     if (bmp) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fetches real DICOM files that Debian packages ship (octave-dicom, python3-pydicom,
-# python3-nibabel) into FOLDER/files for the reader's tests. The packages are downloaded and
-# unpacked, not installed; nothing of them is committed.
+# python3-nibabel) into FOLDER/files for the reader's tests, and the whole DICOM test set of
+# pydicom into FOLDER/files/pydicom. The packages are downloaded and unpacked, not installed;
+# nothing of them is committed.
 set -euo pipefail
 dest=$(realpath -m "${1:?usage: fetch-test-dicom.sh FOLDER}")
 files="$dest/files"
@@ -10,9 +11,9 @@ wanted=(CT-MONO2-16-ankle.dcm simple-test.dcm rtstruct.dcm CT_small.dcm MR_small
         philips_mprage.dcm)
 have=0
 for f in "${wanted[@]}"; do [ -s "$files/$f" ] && have=$((have + 1)); done
-[ "$have" -eq "${#wanted[@]}" ] && exit 0
+[ "$have" -eq "${#wanted[@]}" ] && [ -s "$files/pydicom/MR_small_padded.dcm" ] && exit 0
 
-mkdir -p "$dest/debs" "$dest/unpacked" "$files"
+mkdir -p "$dest/debs" "$dest/unpacked" "$files/pydicom"
 cd "$dest/debs"
 if ! apt-get download octave-dicom python3-pydicom python3-nibabel; then
     # The package lists may never have been fetched on this machine.
@@ -25,7 +26,8 @@ cp usr/share/octave/packages/dicom-*/imdata/{CT-MONO2-16-ankle,simple-test,rtstr
 for f in CT_small MR_small_implicit ExplVR_BigEnd JPEG2000 liver_1frame rtdose; do
     cp usr/lib/python3/dist-packages/pydicom/data/test_files/$f.dcm "$files/"
 done
+cp usr/lib/python3/dist-packages/pydicom/data/test_files/*.dcm "$files/pydicom/"
 for f in siemens_dwi_0 philips_mprage; do
     gunzip -c usr/lib/python3/dist-packages/nibabel/nicom/tests/data/$f.dcm.gz > "$files/$f.dcm"
 done
-echo "Fetched ${#wanted[@]} DICOM files into $files"
+echo "Fetched ${#wanted[@]} DICOM files and pydicom's test set into $files"

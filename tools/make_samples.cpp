@@ -20,8 +20,17 @@ int main(int argc, char** argv)
     const auto edge = tiltedEdge(kSide, kSide, 3.0, 1.2, 600.0, 3000.0, 12.0, 1);
     const auto flat = flatField(kSide, kSide, 2000.0, 25.0, 2);
 
-    DicomImage edgeImage{kSide, kSide, edge, kPitch, Syntax::ExplicitLittle, "SAMPLE^EDGE"};
-    DicomImage flatImage{kSide, kSide, flat, kPitch, Syntax::ImplicitLittle, "SAMPLE^FLAT"};
+    const auto image = [&](const std::vector<int16_t>& pixels, Syntax syntax, const char* name) {
+        DicomImage d;
+        d.columns = d.rows = kSide;
+        d.pixels = pixels;
+        d.pitchMm = kPitch;
+        d.syntax = syntax;
+        d.patientName = name;
+        return d;
+    };
+    const DicomImage edgeImage = image(edge, Syntax::ExplicitLittle, "SAMPLE^EDGE");
+    const DicomImage flatImage = image(flat, Syntax::ImplicitLittle, "SAMPLE^FLAT");
     const bool ok = writeFile(folder + "/sample_edge_explicit.dcm", dicomBytes(edgeImage)) &&
                     writeFile(folder + "/sample_flat_implicit.dcm", dicomBytes(flatImage)) &&
                     writeFile(folder + "/sample_edge.raw", rawBytes(edge, 512)) &&

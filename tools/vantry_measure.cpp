@@ -62,7 +62,14 @@ const char* kUsage =
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
     "         width, height, offset (byte of the first pixel), pitch (mm), encoding, and the\n"
-    "         min, max and mean of its pixels, one per line.\n"
+    "         min, max and mean of its pixels, one per line; then where the pitch came from\n"
+    "         (pitch_from preset, imager-pixel-spacing or pixel-spacing: a DICOM entry with a\n"
+    "         pitch of 0 takes it from the file). For a DICOM file also: elements walk (the\n"
+    "         data set was walked to its Pixel Data) or search (the element search read it;\n"
+    "         walk_stop says why the walk stopped), transfer_syntax (UID, or none), frames\n"
+    "         (the first is read), pixel_representation (0 unsigned, 1 signed), and the\n"
+    "         file's imager_pixel_spacing and pixel_spacing as written (row\\column, mm);\n"
+    "         a value the file lacks is printed as absent.\n"
     "\n"
     "  --preset NAME    the first entry of the detector list whose name field is NAME, chosen as\n"
     "                   in the preset list of the window (required)\n"
@@ -409,6 +416,21 @@ int openFile(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0)
     return 0;
 }
 
+/// Where the pitch came from, and for a DICOM file what the reader found in it.
+void printReadFacts(const ReadFacts& f)
+{
+    std::printf("pitch_from %s\n", f.pitchFrom.c_str());
+    if (f.elementsFrom.empty()) return;
+    std::printf("elements %s\n", f.elementsFrom.c_str());
+    if (!f.walkStop.empty()) std::printf("walk_stop %s\n", f.walkStop.c_str());
+    const auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string("absent"); };
+    std::printf("transfer_syntax %s\nframes %d\npixel_representation %s\nimager_pixel_spacing %s\n"
+                "pixel_spacing %s\n",
+                f.transferSyntax.empty() ? "none" : f.transferSyntax.c_str(), f.frames,
+                f.pixelRepresentation ? std::to_string(*f.pixelRepresentation).c_str() : "absent",
+                text(f.imagerPixelSpacing).c_str(), text(f.pixelSpacing).c_str());
+}
+
 int read(const Options& o)
 {
     Session s;
@@ -421,6 +443,7 @@ int read(const Options& o)
     std::printf("width %d\nheight %d\noffset %d\npitch %g\nencoding %d\nmin %d\nmax %d\nmean %.4f\n",
                 k.ws.XSZ[0], k.ws.YSZ[0], k.ws.HDOFS[0], static_cast<double>(k.ws.PIXMM[0]), k.ws.LOGFAC[0],
                 *lo, *hi, sum / static_cast<double>(img.pixels.size()));
+    printReadFacts(k.ws.READFACTS[0]);
 
     if (o.has("--dump")) {
         std::string bytes;

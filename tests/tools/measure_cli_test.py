@@ -24,10 +24,18 @@ class Read(unittest.TestCase):
         result = run("read", os.path.join(BIN, "sample_edge.raw"), "--preset", "SAMPLE-EDGE-RAW")
         self.assertEqual(result.returncode, 0, result.stderr)
         out = lines(result)
-        self.assertEqual(list(out), ["width", "height", "offset", "pitch", "encoding", "min", "max", "mean"])
+        first = ["width", "height", "offset", "pitch", "encoding", "min", "max", "mean", "pitch_from"]
+        self.assertEqual(list(out), first)
         self.assertEqual((out["width"], out["height"], out["offset"], out["pitch"]), ("1024", "1024", "512", "0.1"))
+        self.assertEqual(out["pitch_from"], "preset")
         dicom = lines(run("read", os.path.join(BIN, "sample_edge_explicit.dcm"), "--preset", "DICOM"))
         self.assertEqual(dicom["mean"], out["mean"], "the raw and DICOM samples hold the same edge")
+        self.assertEqual(list(dicom), first + ["elements", "transfer_syntax", "frames", "pixel_representation",
+                                               "imager_pixel_spacing", "pixel_spacing"])
+        self.assertEqual((dicom["elements"], dicom["transfer_syntax"], dicom["frames"]),
+                         ("walk", "1.2.840.10008.1.2.1", "1"))
+        self.assertEqual((dicom["pixel_representation"], dicom["imager_pixel_spacing"], dicom["pixel_spacing"]),
+                         ("0", "absent", "0.1\\0.1"))
 
     def test_dump_writes_the_pixels_little_endian(self):
         with tempfile.TemporaryDirectory() as tmp:

@@ -1,0 +1,354 @@
+#include "dicom_walk.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace vantry {
+namespace {
+
+constexpr uint32_t kUndefinedLength = 0xFFFFFFFFu;
+
+constexpr uint32_t tagOf(uint16_t group, uint16_t element) { return uint32_t{group} << 16 | element; }
+
+constexpr uint32_t kPixelData = tagOf(0x7FE0, 0x0010);
+constexpr uint32_t kItem = tagOf(0xFFFE, 0xE000);
+constexpr uint32_t kItemEnd = tagOf(0xFFFE, 0xE00D);
+constexpr uint32_t kSequenceEnd = tagOf(0xFFFE, 0xE0DD);
+
+/// How element headers and values of one part of the file are laid out.
+struct Syntax {
+    bool explicitVr;
+    bool bigEndian;
+};
+
+constexpr Syntax kMetaSyntax{true, false};
+/// The contents of a UN element of undefined length are always implicit VR little endian.
+constexpr Syntax kUnknownContents{false, false};
+
+struct Header {
+    uint64_t at = 0;      ///< first byte of the header
+    uint32_t tag = 0;     ///< group << 16 | element
+    char vr[2] = {' ', ' '};
+    uint32_t length = 0;
+    uint64_t valueAt = 0; ///< first byte of the value
+};
+
+bool isVr(std::string_view vr, std::string_view set)
+{
+    for (size_t i = 0; i + 1 < set.size(); i += 3) {
+        if (set.substr(i, 2) == vr) return true;
+    }
+    return false;
+}
+
+/// VRs whose explicit header has two reserved bytes and a 32-bit length.
+bool isLongVr(std::string_view vr) { return isVr(vr, "OB OD OF OL OV OW SQ SV UC UN UR UT UV"); }
+
+bool isShortVr(std::string_view vr)
+{
+    return isVr(vr, "AE AS AT CS DA DS DT FL FD IS LO LT PN SH SL SS ST TM UI UL US");
+}
+
+std::string trimmed(const uint8_t* bytes, size_t n)
+{
+    return withoutPadding({reinterpret_cast<const char*>(bytes), n});
+}
+
+std::string tagTextOf(uint32_t tag) { return tagText(static_cast<uint16_t>(tag >> 16), static_cast<uint16_t>(tag)); }
+
+std::string vrText(const char vr[2])
+{
+    const auto printable = [](char c) { return c >= 0x20 && c < 0x7F; };
+    if (printable(vr[0]) && printable(vr[1])) return "\"" + std::string(vr, 2) + "\"";
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%02X %02X", static_cast<unsigned char>(vr[0]), static_cast<unsigned char>(vr[1]));
+    return std::string("bytes ") + hex;
+}
+
+class Walker {
+public:
+    Walker(const uint8_t* data, size_t size, DataSetWalk& out) : m_data(data), m_size(size), m_out(out) {}
+
+    void walk()
+    {
+        uint64_t at = m_size >= 132 && std::memcmp(m_data + 128, "DICM", 4) == 0 ? 132 : 0;
+        if (!metaGroup(at)) return;
+        Syntax syntax{};
+        if (!dataSetSyntax(at, syntax)) return;
+        m_out.explicitVr = syntax.explicitVr;
+        m_out.bigEndian = syntax.bigEndian;
+        topLevel(at, syntax);
+    }
+
+private:
+    bool fail(const std::string& why)
+    {
+        m_out.stop = why;
+        return false;
+    }
+
+    uint16_t u16(uint64_t at, bool big) const
+    {
+        return big ? static_cast<uint16_t>(m_data[at] << 8 | m_data[at + 1])
+                   : static_cast<uint16_t>(m_data[at] | m_data[at + 1] << 8);
+    }
+    uint32_t u32(uint64_t at, bool big) const
+    {
+        return big ? uint32_t{u16(at, true)} << 16 | u16(at + 2, true)
+                   : uint32_t{u16(at, false)} | uint32_t{u16(at + 2, false)} << 16;
+    }
+
+    /// The header at `at`; false, with the reason, when it is cut off or its VR is unknown.
+    bool header(uint64_t at, Syntax s, Header& h)
+    {
+        if (m_size - at < 8) return fail("the file ends inside the element header at byte " + std::to_string(at));
+        h.at = at;
+        h.tag = tagOf(u16(at, s.bigEndian), u16(at + 2, s.bigEndian));
+        // Items and delimiters carry no VR in any syntax.
+        if (!s.explicitVr || h.tag >> 16 == 0xFFFE) {
+            h.vr[0] = h.vr[1] = ' ';
+            h.length = u32(at + 4, s.bigEndian);
+            h.valueAt = at + 8;
+            return true;
+        }
+        h.vr[0] = static_cast<char>(m_data[at + 4]);
+        h.vr[1] = static_cast<char>(m_data[at + 5]);
+        const std::string_view vr(h.vr, 2);
+        if (isLongVr(vr)) {
+            if (m_size - at < 12) return fail("the file ends inside the element header at byte " + std::to_string(at));
+            h.length = u32(at + 8, s.bigEndian);
+            h.valueAt = at + 12;
+            return true;
+        }
+        if (!isShortVr(vr)) {
+            return fail("element " + tagTextOf(h.tag) + " at byte " + std::to_string(at) + " has the unknown VR " +
+                        vrText(h.vr));
+        }
+        h.length = u16(at + 6, s.bigEndian);
+        h.valueAt = at + 8;
+        return true;
+    }
+
+    /// A defined length must be even and end inside the file.
+    bool checkLength(const Header& h)
+    {
+        const std::string where = "element " + tagTextOf(h.tag) + " at byte " + std::to_string(h.at);
+        if (h.length % 2 != 0) return fail(where + " has an odd length, " + std::to_string(h.length) + " bytes");
+        if (h.length > m_size - h.valueAt) {
+            return fail(where + " has a length of " + std::to_string(h.length) + " bytes, past the end of the file");
+        }
+        return true;
+    }
+
+    /// The file meta group, always explicit VR little endian; `at` is left after it.
+    bool metaGroup(uint64_t& at)
+    {
+        while (m_size - at >= 8 && u16(at, false) == 0x0002) {
+            Header h;
+            if (!header(at, kMetaSyntax, h)) return false;
+            if (h.length == kUndefinedLength) {
+                return fail("element " + tagTextOf(h.tag) + " of the file meta group has an undefined length");
+            }
+            if (!checkLength(h)) return false;
+            if (h.tag == tagOf(0x0002, 0x0010)) m_out.transferSyntax = trimmed(m_data + h.valueAt, h.length);
+            m_out.hasMetaGroup = true;
+            at = h.valueAt + h.length;
+        }
+        return true;
+    }
+
+    /// The layout of the data set from the transfer syntax, or for a file without one, from
+    /// whether its first element carries a VR.
+    bool dataSetSyntax(uint64_t at, Syntax& s)
+    {
+        const std::string& uid = m_out.transferSyntax;
+        const std::string root = "1.2.840.10008.1.2";
+        if (uid.empty()) {
+            const bool hasVr = m_size - at >= 6 && (isLongVr({reinterpret_cast<const char*>(m_data + at + 4), 2}) ||
+                                                    isShortVr({reinterpret_cast<const char*>(m_data + at + 4), 2}));
+            s = {hasVr, false};
+            return true;
+        }
+        if (uid == root) {
+            s = {false, false};
+        } else if (uid == root + ".1") {
+            s = {true, false};
+        } else if (uid == root + ".2") {
+            s = {true, true};
+        } else if (uid == root + ".1.99") {
+            return fail("its data set is deflated (transfer syntax " + uid + ")");
+        } else if (uid.rfind(root + ".4.", 0) == 0 || uid == root + ".5" || uid.rfind(root + ".5.", 0) == 0) {
+            s = {true, false};
+            m_out.compressedSyntax = true;
+        } else {
+            return fail("its transfer syntax " + uid + " is not one the reader knows");
+        }
+        return true;
+    }
+
+    /// Keeps the values the reader needs from an element of the top level.
+    void record(const Header& h, bool big)
+    {
+        const uint8_t* value = m_data + h.valueAt;
+        const auto number = [&](std::optional<uint16_t>& field) {
+            if (h.length >= 2) field = u16(h.valueAt, big);
+        };
+        switch (h.tag) {
+        case tagOf(0x0028, 0x0010): number(m_out.rows); break;
+        case tagOf(0x0028, 0x0011): number(m_out.columns); break;
+        case tagOf(0x0028, 0x0100): number(m_out.bitsAllocated); break;
+        case tagOf(0x0028, 0x0002): number(m_out.samplesPerPixel); break;
+        case tagOf(0x0028, 0x0103): number(m_out.pixelRepresentation); break;
+        case tagOf(0x0028, 0x0008): m_out.numberOfFrames = trimmed(value, h.length); break;
+        case tagOf(0x0018, 0x1164): m_out.imagerPixelSpacing = trimmed(value, h.length); break;
+        case tagOf(0x0028, 0x0030): m_out.pixelSpacing = trimmed(value, h.length); break;
+        default: break;
+        }
+    }
+
+    /// The syntax of what an element of undefined length holds; false when such an element
+    /// cannot be one of undefined length.
+    static bool contentsSyntax(const Header& h, Syntax s, Syntax& inner)
+    {
+        if (!s.explicitVr) {
+            inner = s; // a sequence, as nothing else has an undefined length here
+            return true;
+        }
+        const std::string_view vr(h.vr, 2);
+        if (vr == "SQ") {
+            inner = s;
+        } else if (vr == "UN") {
+            inner = kUnknownContents;
+        } else if (vr == "OB" || vr == "OW") {
+            inner = s; // encapsulated pixel data of an icon: fragments, ended like a sequence
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    void topLevel(uint64_t at, Syntax s)
+    {
+        while (at < m_size) {
+            Header h;
+            if (!header(at, s, h)) return;
+            if (h.tag == kPixelData) {
+                m_out.pixelOffset = h.valueAt;
+                if (h.length == kUndefinedLength) {
+                    m_out.pixelLengthUndefined = true;
+                } else {
+                    if (!checkLength(h)) return;
+                    m_out.pixelLength = h.length;
+                }
+                m_out.reachedPixelData = true;
+                return;
+            }
+            if (h.length == kUndefinedLength) {
+                if (!undefinedLength(h, s, 1, at)) return;
+                continue;
+            }
+            if (!checkLength(h)) return;
+            record(h, s.bigEndian);
+            at = h.valueAt + h.length;
+        }
+        fail("it has no Pixel Data (7FE0,0010) outside its sequences");
+    }
+
+    /// Follows the element `h` of undefined length to past its delimiter.
+    bool undefinedLength(const Header& h, Syntax s, int depth, uint64_t& at)
+    {
+        Syntax inner{};
+        if (!contentsSyntax(h, s, inner)) {
+            return fail("element " + tagTextOf(h.tag) + " at byte " + std::to_string(h.at) +
+                        " has an undefined length, which its VR " + vrText(h.vr) + " does not allow");
+        }
+        if (depth > kMaxSequenceDepth) {
+            return fail("the sequence at byte " + std::to_string(h.at) + " is nested deeper than " +
+                        std::to_string(kMaxSequenceDepth) + " levels");
+        }
+        at = h.valueAt;
+        return sequence(h, inner, depth, at);
+    }
+
+    /// The items of a sequence of undefined length, up to and past its delimiter.
+    bool sequence(const Header& seq, Syntax s, int depth, uint64_t& at)
+    {
+        const std::string which = "the sequence " + tagTextOf(seq.tag) + " at byte " + std::to_string(seq.at);
+        for (;;) {
+            if (m_size - at < 8) return fail("the file ends inside " + which);
+            // Items and delimiters have no VR, so the header is read without asking for one.
+            Header item;
+            item.at = at;
+            item.tag = tagOf(u16(at, s.bigEndian), u16(at + 2, s.bigEndian));
+            item.length = u32(at + 4, s.bigEndian);
+            item.valueAt = at + 8;
+            if (item.tag == kSequenceEnd) {
+                at = item.valueAt;
+                return true;
+            }
+            if (item.tag != kItem) {
+                return fail(which + " holds " + tagTextOf(item.tag) + " at byte " + std::to_string(at) +
+                            " where an item should be");
+            }
+            if (item.length == kUndefinedLength) {
+                at = item.valueAt;
+                if (!itemElements(s, depth, at)) return false;
+                continue;
+            }
+            if (!checkLength(item)) return false;
+            at = item.valueAt + item.length;
+        }
+    }
+
+    /// The elements of an item of undefined length, up to and past its delimiter.
+    bool itemElements(Syntax s, int depth, uint64_t& at)
+    {
+        const uint64_t start = at;
+        for (;;) {
+            if (at >= m_size) return fail("the file ends inside the item that starts at byte " + std::to_string(start - 8));
+            Header h;
+            if (!header(at, s, h)) return false;
+            if (h.tag == kItemEnd) {
+                at = h.valueAt;
+                return true;
+            }
+            if (h.length == kUndefinedLength) {
+                if (!undefinedLength(h, s, depth + 1, at)) return false;
+                continue;
+            }
+            if (!checkLength(h)) return false;
+            at = h.valueAt + h.length;
+        }
+    }
+
+    const uint8_t* m_data;
+    uint64_t m_size;
+    DataSetWalk& m_out;
+};
+
+} // namespace
+
+std::string withoutPadding(std::string_view text)
+{
+    size_t begin = 0, end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\0')) ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\0')) --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string tagText(uint16_t group, uint16_t element)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "(%04X,%04X)", group, element);
+    return text;
+}
+
+DataSetWalk walkDataSet(const uint8_t* data, size_t size)
+{
+    DataSetWalk out;
+    Walker(data, size, out).walk();
+    return out;
+}
+
+} // namespace vantry
