@@ -34,20 +34,27 @@ struct Header {
     uint64_t valueAt = 0; ///< first byte of the value
 };
 
-bool isVr(std::string_view vr, std::string_view set)
+enum class VrKind { Unknown, Short, Long };
+
+/// Short VRs have a 16-bit length; long ones two reserved bytes and a 32-bit length.
+VrKind vrKind(char a, char b)
 {
-    for (size_t i = 0; i + 1 < set.size(); i += 3) {
-        if (set.substr(i, 2) == vr) return true;
+    switch (static_cast<unsigned char>(a) << 8 | static_cast<unsigned char>(b)) {
+    case 'O' << 8 | 'B': case 'O' << 8 | 'D': case 'O' << 8 | 'F': case 'O' << 8 | 'L':
+    case 'O' << 8 | 'V': case 'O' << 8 | 'W': case 'S' << 8 | 'Q': case 'S' << 8 | 'V':
+    case 'U' << 8 | 'C': case 'U' << 8 | 'N': case 'U' << 8 | 'R': case 'U' << 8 | 'T':
+    case 'U' << 8 | 'V':
+        return VrKind::Long;
+    case 'A' << 8 | 'E': case 'A' << 8 | 'S': case 'A' << 8 | 'T': case 'C' << 8 | 'S':
+    case 'D' << 8 | 'A': case 'D' << 8 | 'S': case 'D' << 8 | 'T': case 'F' << 8 | 'L':
+    case 'F' << 8 | 'D': case 'I' << 8 | 'S': case 'L' << 8 | 'O': case 'L' << 8 | 'T':
+    case 'P' << 8 | 'N': case 'S' << 8 | 'H': case 'S' << 8 | 'L': case 'S' << 8 | 'S':
+    case 'S' << 8 | 'T': case 'T' << 8 | 'M': case 'U' << 8 | 'I': case 'U' << 8 | 'L':
+    case 'U' << 8 | 'S':
+        return VrKind::Short;
+    default:
+        return VrKind::Unknown;
     }
-    return false;
-}
-
-/// VRs whose explicit header has two reserved bytes and a 32-bit length.
-bool isLongVr(std::string_view vr) { return isVr(vr, "OB OD OF OL OV OW SQ SV UC UN UR UT UV"); }
-
-bool isShortVr(std::string_view vr)
-{
-    return isVr(vr, "AE AS AT CS DA DS DT FL FD IS LO LT PN SH SL SS ST TM UI UL US");
 }
 
 std::string trimmed(const uint8_t* bytes, size_t n)
@@ -114,14 +121,14 @@ private:
         }
         h.vr[0] = static_cast<char>(m_data[at + 4]);
         h.vr[1] = static_cast<char>(m_data[at + 5]);
-        const std::string_view vr(h.vr, 2);
-        if (isLongVr(vr)) {
+        const VrKind kind = vrKind(h.vr[0], h.vr[1]);
+        if (kind == VrKind::Long) {
             if (m_size - at < 12) return fail("the file ends inside the element header at byte " + std::to_string(at));
             h.length = u32(at + 8, s.bigEndian);
             h.valueAt = at + 12;
             return true;
         }
-        if (!isShortVr(vr)) {
+        if (kind != VrKind::Short) {
             return fail("element " + tagTextOf(h.tag) + " at byte " + std::to_string(at) + " has the unknown VR " +
                         vrText(h.vr));
         }
@@ -133,12 +140,10 @@ private:
     /// A defined length must be even and end inside the file.
     bool checkLength(const Header& h)
     {
+        if (h.length % 2 == 0 && h.length <= m_size - h.valueAt) return true;
         const std::string where = "element " + tagTextOf(h.tag) + " at byte " + std::to_string(h.at);
         if (h.length % 2 != 0) return fail(where + " has an odd length, " + std::to_string(h.length) + " bytes");
-        if (h.length > m_size - h.valueAt) {
-            return fail(where + " has a length of " + std::to_string(h.length) + " bytes, past the end of the file");
-        }
-        return true;
+        return fail(where + " has a length of " + std::to_string(h.length) + " bytes, past the end of the file");
     }
 
     /// The file meta group, always explicit VR little endian; `at` is left after it.
@@ -165,8 +170,8 @@ private:
         const std::string& uid = m_out.transferSyntax;
         const std::string root = "1.2.840.10008.1.2";
         if (uid.empty()) {
-            const bool hasVr = m_size - at >= 6 && (isLongVr({reinterpret_cast<const char*>(m_data + at + 4), 2}) ||
-                                                    isShortVr({reinterpret_cast<const char*>(m_data + at + 4), 2}));
+            const bool hasVr = m_size - at >= 6 && vrKind(static_cast<char>(m_data[at + 4]),
+                                                          static_cast<char>(m_data[at + 5])) != VrKind::Unknown;
             s = {hasVr, false};
             return true;
         }
@@ -274,9 +279,9 @@ private:
     /// The items of a sequence of undefined length, up to and past its delimiter.
     bool sequence(const Header& seq, Syntax s, int depth, uint64_t& at)
     {
-        const std::string which = "the sequence " + tagTextOf(seq.tag) + " at byte " + std::to_string(seq.at);
+        const auto which = [&] { return "the sequence " + tagTextOf(seq.tag) + " at byte " + std::to_string(seq.at); };
         for (;;) {
-            if (m_size - at < 8) return fail("the file ends inside " + which);
+            if (m_size - at < 8) return fail("the file ends inside " + which());
             // Items and delimiters have no VR, so the header is read without asking for one.
             Header item;
             item.at = at;
@@ -288,7 +293,7 @@ private:
                 return true;
             }
             if (item.tag != kItem) {
-                return fail(which + " holds " + tagTextOf(item.tag) + " at byte " + std::to_string(at) +
+                return fail(which() + " holds " + tagTextOf(item.tag) + " at byte " + std::to_string(at) +
                             " where an item should be");
             }
             if (item.length == kUndefinedLength) {

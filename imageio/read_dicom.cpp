@@ -16,16 +16,14 @@ constexpr int32_t kLargestPixel = 32767;
 /// value does not fit.
 std::string unsignedPixels(ImageBuffer& img, int16_t offset)
 {
+    const auto* u = reinterpret_cast<const uint16_t*>(img.pixels.data());
+    const size_t n = img.pixels.size();
     uint16_t lo = 65535, hi = 0;
-    for (int16_t p : img.pixels) {
-        const auto u = static_cast<uint16_t>(p);
-        lo = std::min(lo, u);
-        hi = std::max(hi, u);
+    for (size_t i = 0; i < n; ++i) {
+        lo = std::min(lo, u[i]);
+        hi = std::max(hi, u[i]);
     }
-    if (img.pixels.empty()) return {};
-    const int32_t top = hi - offset;
-    const int32_t bottom = lo - offset;
-    if (top > kLargestPixel) {
+    if (hi - offset > kLargestPixel) {
         const std::string less = offset != 0 ? " less the detector list entry's offset " + std::to_string(offset) : "";
         const int32_t needed = hi - kLargestPixel;
         const std::string remedy = needed <= kLargestPixel
@@ -36,11 +34,14 @@ std::string unsignedPixels(ImageBuffer& img, int16_t offset)
         return "its pixels are unsigned (Pixel Representation 0) and reach " + std::to_string(hi) + less +
                ", above the limit 32767 of the program's signed 16-bit pixels; " + remedy;
     }
-    if (bottom < -32768) {
+    if (n > 0 && lo - offset < -32768) {
         return "its smallest pixel " + std::to_string(lo) + " less the detector list entry's offset " +
                std::to_string(offset) + " falls below -32768, the limit of the program's signed 16-bit pixels";
     }
-    for (int16_t& p : img.pixels) p = static_cast<int16_t>(static_cast<uint16_t>(p) - offset);
+    // Every value now fits: as stored when the offset is 0, else shifted.
+    if (offset != 0) {
+        for (int16_t& p : img.pixels) p = static_cast<int16_t>(static_cast<uint16_t>(p) - offset);
+    }
     return {};
 }
 
