@@ -108,7 +108,7 @@ std::optional<Preset> parsePreset(const std::string& entry, std::string& error)
     const auto pitch = fieldNumber(fields[3]);
     const auto pitchFloat = pitch ? static_cast<float>(*pitch) : 0.0f;
     const bool dicom = isDicomPresetName(p.name);
-    if (!pitch || !std::isfinite(pitchFloat) || !(pitchFloat > 0.0f || (dicom && pitchFloat == 0.0f))) {
+    if (!pitch || !std::isfinite(pitchFloat) || !(pitchFloat > 0.0f || (dicom && *pitch == 0.0))) {
         return refuse("pitch", 3,
                       dicom ? "a positive finite number of mm, or 0 to take it from the file"
                             : "a positive finite number of mm");

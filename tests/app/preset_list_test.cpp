@@ -66,6 +66,21 @@ TEST(PresetFields, UsableEntriesKeepTheirValuesAndRoundingRule)
     EXPECT_EQ(q->header, 2147483647);
 }
 
+TEST(PresetFields, OnlyADicomEntryMayTakeItsPitchFromTheFile)
+{
+    std::string error;
+    const auto dicom = parsePreset("dicom-from-file 1 1 0 1 0 0", error);
+    ASSERT_TRUE(dicom) << error;
+    EXPECT_EQ(dicom->pitch, 0.0f);
+    EXPECT_EQ(refusal("DICOM 1 1 0.0 1 0 0"), "accepted");
+    EXPECT_NE(refusal("DICOM 1 1 -0.1 1 0 0").find("or 0 to take it from the file"), std::string::npos);
+    EXPECT_NE(refusal("DICOM 1 1 1e-50 1 0 0").find("the pitch \"1e-50\""), std::string::npos)
+        << "0 as a float, but not a 0 that was meant";
+    const std::string raw = refusal("DICM 10 10 0 1 0 0");
+    EXPECT_NE(raw.find("the pitch \"0\""), std::string::npos) << raw;
+    EXPECT_EQ(raw.find("from the file"), std::string::npos) << "a raw entry needs a pitch";
+}
+
 TEST(PresetFields, TwoBlanksMakeAnEmptyFieldThatShiftsTheOthers)
 {
     // An empty width reads as 0 (no size), with every later field in its place.
