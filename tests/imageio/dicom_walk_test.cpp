@@ -265,7 +265,7 @@ TEST_F(DicomWalk, TruncatedItemIsRefusedWithTheWalksReason)
     auto bytes = samples::dicomBytes(img);
     const std::vector<uint8_t> ow{0xE0, 0x7F, 0x10, 0x00, 'O', 'W'};
     bytes.erase(std::search(bytes.begin(), bytes.end(), ow.begin(), ow.end()), bytes.end());
-    bytes.resize(bytes.size() - 20); // into the private value
+    bytes.erase(bytes.end() - 20, bytes.end()); // into the private value
     readWith(kDicom, write("cut-item.dcm", bytes));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find("past the end of the file"), std::string::npos) << host.messages[0];
