@@ -6,6 +6,7 @@
 #include "fuzz_workspace.h"
 
 #include <algorithm>
+#include <cstdio>
 
 using namespace vantry::samples;
 
@@ -100,18 +101,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const auto bytes = dicomBytes(image);
     fw.read(bytes.data(), bytes.size(), "roundtrip.dcm", 0);
+    const std::string said = fw.host.messages.empty() ? "" : fw.host.messages.back();
+    const auto fail = [&](const char* what) {
+        std::fprintf(stderr, "%s: %d x %d, %d frames, syntax %d, PR %d; message: %s; walk: %s\n", what,
+                     image.columns, image.rows, image.frames, static_cast<int>(image.syntax),
+                     image.pixelRepresentation, said.c_str(), fw.k.ws.READFACTS[0].walkStop.c_str());
+        std::abort();
+    };
     if (image.pixelRepresentation == 0 && aboveSigned) {
-        if (fw.host.messages.empty() || fw.host.messages.back().find("above the limit 32767") == std::string::npos) {
-            std::abort();
-        }
+        if (said.find("above the limit 32767") == std::string::npos) fail("unsigned pixels above 32767 not refused");
         return 0;
     }
-    if (!fw.host.messages.empty()) std::abort();
-    if (fw.k.ws.READFACTS[0].elementsFrom != "walk" || fw.k.ws.READFACTS[0].frames != image.frames) std::abort();
-    if (fw.k.ws.XSZ[0] != image.columns || fw.k.ws.YSZ[0] != image.rows) std::abort();
+    if (!said.empty()) fail("refused");
+    if (fw.k.ws.READFACTS[0].elementsFrom != "walk") fail("not read by the walk");
+    if (fw.k.ws.READFACTS[0].frames != image.frames) fail("frames");
+    if (fw.k.ws.XSZ[0] != image.columns || fw.k.ws.YSZ[0] != image.rows) fail("size");
     if (!std::equal(fw.k.ws.IMG[0].pixels.begin(), fw.k.ws.IMG[0].pixels.end(), image.pixels.begin()) ||
         fw.k.ws.IMG[0].pixels.size() != static_cast<size_t>(image.columns) * image.rows) {
-        std::abort();
+        fail("pixels");
     }
     return 0;
 }

@@ -77,9 +77,9 @@ class Walker {
 public:
     Walker(const uint8_t* data, size_t size, DataSetWalk& out) : m_data(data), m_size(size), m_out(out) {}
 
-    void walk()
+    /// Walks from byte `at`: 132 after a preamble, else 0.
+    void walk(uint64_t at)
     {
-        uint64_t at = m_size >= 132 && std::memcmp(m_data + 128, "DICM", 4) == 0 ? 132 : 0;
         if (!metaGroup(at)) return;
         Syntax syntax{};
         if (!dataSetSyntax(at, syntax)) return;
@@ -351,9 +351,16 @@ std::string tagText(uint16_t group, uint16_t element)
 
 DataSetWalk walkDataSet(const uint8_t* data, size_t size)
 {
-    DataSetWalk out;
-    Walker(data, size, out).walk();
-    return out;
+    DataSetWalk afterPreamble;
+    const bool preamble = size >= 132 && std::memcmp(data + 128, "DICM", 4) == 0;
+    if (preamble) {
+        Walker(data, size, afterPreamble).walk(132);
+        if (afterPreamble.reachedPixelData) return afterPreamble;
+    }
+    // A file without a preamble may hold "DICM" at byte 128 inside a value.
+    DataSetWalk fromStart;
+    Walker(data, size, fromStart).walk(0);
+    return fromStart.reachedPixelData || !preamble ? fromStart : afterPreamble;
 }
 
 } // namespace vantry

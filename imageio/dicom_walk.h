@@ -36,7 +36,8 @@ struct DataSetWalk {
     bool pixelLengthUndefined = false; ///< encapsulated pixel data: fragments follow
 };
 
-/// Walks the file's bytes. Refuses, with a reason naming the element and its byte position:
+/// Walks the file's bytes, from byte 132 when "DICM" stands at byte 128 (and from byte 0 when
+/// that walk fails, for a file without a preamble whose value holds those bytes). Refuses, with a reason naming the element and its byte position:
 /// an odd length, a length past the end of the file, an unknown VR, a header cut off by the
 /// end of the file, something other than an item inside a sequence, sequences nested deeper
 /// than kMaxSequenceDepth, a deflated or unknown transfer syntax, and a data set without Pixel

@@ -293,6 +293,23 @@ TEST_F(DicomWalk, FilesWithoutMetaGroupInEitherLittleEndianSyntax)
     }
 }
 
+TEST_F(DicomWalk, FileWithoutPreambleWhoseValueHoldsDicmAtByte128)
+{
+    // Found by the round-trip fuzz target.
+    auto img = image(150, 100, Syntax::ExplicitLittle);
+    img.preamble = false;
+    img.patientName = std::string(200, 'A');
+    auto bytes = samples::dicomBytes(img);
+    const std::string name(200, 'A');
+    const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+    ASSERT_LT(at - bytes.begin(), 128);
+    std::copy_n("DICM", 4, bytes.begin() + 128);
+    readWith(kDicom, write("dicm-in-name.dcm", bytes));
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    EXPECT_EQ(k.ws.READFACTS[0].elementsFrom, "walk");
+    EXPECT_EQ(pixels(0), img.pixels);
+}
+
 TEST_F(DicomWalk, BigEndianPixelsAreSwapped)
 {
     auto img = image(130, 70, Syntax::ExplicitBig);
