@@ -6,6 +6,9 @@
 #include "reading_fixture.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace vantry;
 using samples::DicomImage;
@@ -459,6 +462,38 @@ TEST_F(DicomWalk, WalkAndSearchAgreeOnEveryFileTheSearchReads)
         ++agreed;
     }
     EXPECT_EQ(agreed, 7);
+}
+
+TEST_F(DicomWalk, WalkAndSearchAgreeOnEveryFetchedRealFileTheSearchReads)
+{
+    namespace fs = std::filesystem;
+    const fs::path files = VANTRY_TEST_DICOM_FILES;
+    ASSERT_TRUE(fs::is_directory(files / "pydicom")) << files << " is missing: run scripts/fetch-test-dicom.sh";
+    int searchReads = 0, walked = 0;
+    for (const fs::path& place : {files, files / "pydicom"}) {
+        for (const auto& entry : fs::directory_iterator(place)) {
+            if (entry.path().extension() != ".dcm") continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const DataSetWalk walk = walkDataSet(bytes.data(), bytes.size());
+            walked += walk.reachedPixelData ? 1 : 0;
+            std::string refusal;
+            const DicomLayout s = searched(bytes, refusal);
+            if (!refusal.empty()) continue;
+            ++searchReads;
+            SCOPED_TRACE(entry.path().string());
+            ASSERT_TRUE(walk.reachedPixelData) << walk.stop;
+            DicomLayout l;
+            ASSERT_EQ(layoutFromWalk(walk, l), "");
+            EXPECT_EQ(l.width, s.width);
+            EXPECT_EQ(l.height, s.height);
+            EXPECT_EQ(l.offset, s.offset);
+        }
+    }
+    RecordProperty("search_reads", searchReads);
+    RecordProperty("walked", walked);
+    EXPECT_GE(searchReads, 1) << "the ankle CT at least";
+    EXPECT_GE(walked, 40);
 }
 
 } // namespace
