@@ -233,31 +233,12 @@ int failure(const std::string& why)
 }
 
 /// The value of a text that is wholly one decimal number: sign, digits with an optional point,
-/// optional exponent; no blanks, no hexadecimal, no inf or nan.
+/// optional exponent E; no blanks, no hexadecimal, no inf or nan. The D exponent that the detector
+/// list takes is not an option's.
 std::optional<double> decimalOf(const std::string& text)
 {
-    size_t i = 0;
-    const auto digits = [&] {
-        const size_t from = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-        return i > from;
-    };
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    bool mantissa = digits();
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        mantissa = digits() || mantissa;
-    }
-    if (!mantissa) return std::nullopt;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!digits()) return std::nullopt;
-    }
-    if (i != text.size()) return std::nullopt;
-    const double v = std::strtod(text.c_str(), nullptr);
-    if (!std::isfinite(v)) return std::nullopt;
-    return v;
+    if (text.find_first_of("dD") != std::string::npos) return std::nullopt;
+    return wholeDecimal(text);
 }
 
 struct Options {

@@ -58,6 +58,16 @@ protected:
         k.ws.FILEBUF.clear();
         return l;
     }
+    /// The walk reached the pixels and finds the size and pixel offset the search found.
+    static void expectSameLayout(const DataSetWalk& walk, const DicomLayout& searchedLayout)
+    {
+        ASSERT_TRUE(walk.reachedPixelData) << walk.stop;
+        DicomLayout l;
+        ASSERT_EQ(layoutFromWalk(walk, l), "");
+        EXPECT_EQ(l.width, searchedLayout.width);
+        EXPECT_EQ(l.height, searchedLayout.height);
+        EXPECT_EQ(l.offset, searchedLayout.offset);
+    }
     static DicomImage image(int32_t w, int32_t h, Syntax syntax = Syntax::ExplicitLittle)
     {
         return dicom(w, h, syntax);
@@ -453,12 +463,7 @@ TEST_F(DicomWalk, WalkAndSearchAgreeOnEveryFileTheSearchReads)
         ASSERT_EQ(refusal, "");
         const auto bytes = samples::dicomBytes(img);
         const DataSetWalk walk = walkDataSet(bytes.data(), bytes.size());
-        ASSERT_TRUE(walk.reachedPixelData) << walk.stop;
-        DicomLayout l;
-        ASSERT_EQ(layoutFromWalk(walk, l), "");
-        EXPECT_EQ(l.width, s.width);
-        EXPECT_EQ(l.height, s.height);
-        EXPECT_EQ(l.offset, s.offset);
+        expectSameLayout(walk, s);
         ++agreed;
     }
     EXPECT_EQ(agreed, 7);
@@ -482,12 +487,7 @@ TEST_F(DicomWalk, WalkAndSearchAgreeOnEveryFetchedRealFileTheSearchReads)
             if (!refusal.empty()) continue;
             ++searchReads;
             SCOPED_TRACE(entry.path().string());
-            ASSERT_TRUE(walk.reachedPixelData) << walk.stop;
-            DicomLayout l;
-            ASSERT_EQ(layoutFromWalk(walk, l), "");
-            EXPECT_EQ(l.width, s.width);
-            EXPECT_EQ(l.height, s.height);
-            EXPECT_EQ(l.offset, s.offset);
+            expectSameLayout(walk, s);
         }
     }
     RecordProperty("search_reads", searchReads);
