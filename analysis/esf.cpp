@@ -1,5 +1,6 @@
 #include "esf.h"
 
+#include "edge_checks.h"
 #include "numtext.h"
 #include "prompts.h"
 
@@ -11,9 +12,11 @@
 namespace vantry {
 namespace {
 
-/// The smallest ROI the edge search fits in: plateau blocks 45 .. 54 samples from either end,
-/// bands at lines 5 .. 15 from either side and N - 20 as the tilt's divisor.
-constexpr int kMinSamples = 55;
+/// The plateau blocks cover samples 45 .. 54 from either end. The edge must lie between them, so
+/// that they sit on opposite sides of it: a ROI needs 55 samples on each side of its middle.
+constexpr int kBlockInner = 55;
+constexpr int kMinSamples = 2 * kBlockInner;
+/// Bands at lines 5 .. 15 from either side and N - 20 as the tilt's divisor.
 constexpr int kMinLines = 21;
 /// Bins are plain arrays; beyond this many a side the pitch and bin width are not a detector's.
 constexpr int64_t kMaxBins = 1 << 22;
@@ -46,13 +49,28 @@ float bandMean(const Edge& e, int32_t r, double line)
     return s / 11.0f;
 }
 
-/// Where the band's mean first rises above `mid`, interpolated between samples; prev carries over
-/// from one band to the next.
+/// A band mean past the mid level counts as the edge only when the next kHold means stay past it
+/// too: one hot pixel in the band lifts a single sample, an edge lifts all that follow.
+constexpr int32_t kHold = 5;
+
+/// Whether the band's means at r + 1 .. r + kHold (as far as the profile goes) are all past `mid`
+/// (above it, or at least at it when not `strict`).
+bool staysPast(const Edge& e, int32_t r, double line, float mid, bool strict)
+{
+    for (int32_t n = r + 1; n <= std::min<int32_t>(r + kHold, e.L - 1); ++n) {
+        const float s = bandMean(e, n, line);
+        if (strict ? !(s > mid) : !(s >= mid)) return false;
+    }
+    return true;
+}
+
+/// Where the band's mean first rises above `mid` to stay, interpolated between samples; prev
+/// carries over from one band to the next.
 std::optional<float> crossing(const Edge& e, double line, float mid, float& prev)
 {
     for (int32_t r = 0; r < e.L; ++r) {
         const float s = bandMean(e, r, line);
-        if (s > mid) {
+        if (s > mid && staysPast(e, r, line, mid, true)) {
             if (s == prev) return std::nullopt;
             const float t = (mid - prev) / (s - prev);
             return static_cast<float>(r - 1) * (1 - t) + static_cast<float>(r) * t;
@@ -81,7 +99,8 @@ std::string orientedCopy(const Korvelf& k, Edge& e)
     e.dir = vertical ? " V" : " H";
     if (e.L < kMinSamples || e.N < kMinLines) {
         return "The ROI is too small for an edge: it needs at least " + std::to_string(kMinSamples) +
-               " samples across and " + std::to_string(kMinLines) +
+               " samples across (so that the plateau blocks 45 .. 54 samples in from either end lie"
+               " on opposite sides of the edge) and " + std::to_string(kMinLines) +
                " lines along the edge, and has " + std::to_string(e.L) + " x " +
                std::to_string(e.N) + ".";
     }
@@ -97,30 +116,47 @@ std::string orientedCopy(const Korvelf& k, Edge& e)
     return {};
 }
 
-/// Mean and variance of the 100 plateau values at samples around r = centre, lines around N / 2.
+/// The mean of the 100 plateau values at samples around r = centre, lines around N / 2 (the level
+/// the method works with), and their median and robust spread (what the edge test compares).
 struct Plateau {
     float mean = 0;
-    double variance = 0;
+    RobustLevel level;
 };
 
 Plateau plateau(const Edge& e, int32_t centre)
 {
     Plateau p;
-    double sum = 0, squares = 0;
+    std::vector<double> values;
+    values.reserve(100);
     for (int i = -5; i <= 4; ++i) {
         for (int j = -5; j <= 4; ++j) {
             const float value = at(e, centre + i, nint(e.N / 2.0 + j));
             p.mean += value;
-            sum += value;
-            squares += static_cast<double>(value) * value;
+            values.push_back(value);
         }
     }
     p.mean /= 100.0f;
-    p.variance = std::max(0.0, (squares - sum * sum / 100) / 99);
+    p.level = robustLevel(std::move(values));
     return p;
 }
 
-std::string findEdge(Edge& e)
+/// The refusal of an edge that crosses the profile at `position` outside the span between the
+/// plateau blocks, or an empty text.
+std::string outsideBlocks(int32_t L, float position)
+{
+    const int32_t lowLast = kBlockInner - 1, highFirst = L - kBlockInner;
+    if (position > static_cast<float>(lowLast) && position < static_cast<float>(highFirst)) return {};
+    const auto at = static_cast<int32_t>(std::lround(position));
+    const int32_t need = position <= static_cast<float>(lowLast) ? L + kBlockInner - at : at + kBlockInner + 1;
+    return "The edge crosses the ROI at sample " + std::to_string(at) + " of " + std::to_string(L) +
+           ", not between the plateau blocks (samples 45 .. " + std::to_string(lowLast) + " and " +
+           std::to_string(highFirst) + " .. " + std::to_string(highFirst + 9) +
+           "), so they do not lie on opposite sides of it. Centre the ROI on the edge: a ROI "
+           "reaching this edge needs " + std::to_string(need) + " samples across, one centred on it " +
+           std::to_string(kMinSamples) + ".";
+}
+
+std::string findEdge(Edge& e, std::vector<std::string>& warnings)
 {
     const int32_t L = e.L, N = e.N;
     const Plateau low = plateau(e, 50), high = plateau(e, L - 50);
@@ -134,12 +170,12 @@ std::string findEdge(Edge& e)
             }
         }
     }
-    // Two means of 100 pixels of one flat field differ by about a seventh of the pixels' standard
-    // deviation; an edge worth measuring differs by many of them. Below one there is only noise.
-    const double contrast = std::fabs(static_cast<double>(B) - A);
-    if (contrast == 0 || contrast * contrast < (low.variance + high.variance) / 2) {
-        return "There is no edge in the ROI: the two ends differ by " + plainTrimmed(static_cast<float>(contrast)) +
-               ", less than the noise of the pixels. Place the ROI across the edge.";
+    // Two medians of 100 pixels of one flat field differ by about a seventh of the pixels'
+    // spread; an edge worth measuring differs by many spreads. The medians and the spread from
+    // the median absolute deviation ignore a hot pixel, a hot row or a dead column in a block.
+    if (std::string why = noEdgeRefusal(low.level, high.level); !why.empty()) return why;
+    if (std::string w = lowCnrWarning(contrastToNoise(low.level, high.level)); !w.empty()) {
+        warnings.push_back(std::move(w));
     }
     float prev = 0;
     const auto p1 = crossing(e, 10, mid, prev);
@@ -151,9 +187,12 @@ std::string findEdge(Edge& e)
     }
     int32_t r0 = -1;
     for (int32_t r = 0; r < L && r0 < 0; ++r) {
-        if (bandMean(e, r, N / 2.0) >= mid) r0 = r;
+        if (bandMean(e, r, N / 2.0) >= mid && staysPast(e, r, N / 2.0, mid, false)) r0 = r;
     }
     if (r0 < 0) return "The edge does not cross the middle of the ROI.";
+    for (const float position : {*p1, *p2, static_cast<float>(r0)}) {
+        if (std::string why = outsideBlocks(L, position); !why.empty()) return why;
+    }
     e.r0 = static_cast<int16_t>(r0);
     e.c0 = static_cast<int16_t>(nint(N / 2.0));
     e.slope = (*p1 - *p2) / static_cast<float>(N - 20);
@@ -169,8 +208,9 @@ void DSPESF(Vylsf& v)
     if (ws.LOADED[view] == 0) return;
     VylsfRecord& r = v.r;
     Edge e;
+    std::vector<std::string> warnings;
     std::string error = orientedCopy(v.k, e);
-    if (error.empty()) error = findEdge(e);
+    if (error.empty()) error = findEdge(e, warnings);
     const float q = ws.PIXMM[view] / r.BINW;
     const double bins = std::nearbyint(static_cast<double>(q * static_cast<float>(e.L)) * 1.2);
     if (error.empty() && !(bins / 2 <= kMaxBins)) {
@@ -182,6 +222,10 @@ void DSPESF(Vylsf& v)
         return;
     }
 
+    if (std::string w = clippedWarning(e.raw.data(), e.raw.size()); !w.empty()) {
+        warnings.insert(warnings.begin(), std::move(w));
+    }
+    r.EDGEWARN = std::move(warnings);
     r.NSAMP = e.L;
     r.NLINE = e.N;
     r.EDGEDIR = e.dir;

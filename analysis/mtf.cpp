@@ -1,5 +1,6 @@
 #include "mtf.h"
 
+#include "edge_checks.h"
 #include "lsf.h"
 #include "mtf_chart.h"
 #include "numtext.h"
@@ -111,6 +112,19 @@ void MTFCLC(Vylsf& v)
     MTFDSP(v, 0);
     r.DSPMODE = 3;
     v.form().Caption = r.DATALBL[slot];
+    showEdgeWarnings(v, std::vector<double>(w.CURVEX.begin(), w.CURVEX.begin() + npts),
+                     std::vector<double>(w.CURVEY.begin(), w.CURVEY.begin() + npts));
+}
+
+void showEdgeWarnings(Vylsf& v, const std::vector<double>& freq, const std::vector<double>& mtf)
+{
+    std::vector<std::string> warnings = v.r.EDGEWARN;
+    const float pitch = v.k.ws.PIXMM[v.k.ws.CURSLOT];
+    if (std::string w = overshootWarning(freq, mtf, 0.5 / pitch); !w.empty()) warnings.push_back(std::move(w));
+    if (warnings.empty()) return;
+    std::string text;
+    for (const std::string& w : warnings) text += (text.empty() ? "" : "\n") + w;
+    v.host().MsgBox(text);
 }
 
 } // namespace vantry

@@ -11,6 +11,11 @@ namespace vantry {
 /// curve, puts its values on the clipboard and draws the MTF chart; DSPMODE 3.
 void MTFCLC(Vylsf& v);
 
+/// One message box with the last edge's warnings (EDGEWARN) and the curve's own (an MTF above
+/// 1.05 below half the Nyquist frequency), one "warning ..." line each; nothing when there are
+/// none. The curve stays stored.
+void showEdgeWarnings(Vylsf& v, const std::vector<double>& freq, const std::vector<double>& mtf);
+
 /// |sum over k of lsf[k] exp(-i pi2 f k binw)| for f = n fint, n = 0 .. npts - 1: the direct
 /// transform of the LSF samples lsf[0 .. count-1] (bin width binw mm) at npts frequencies.
 std::vector<double> lsfTransformModulus(const float* lsf, int32_t count, float pi2, float binw,

@@ -57,6 +57,8 @@ struct VylsfRecord {
     int16_t EDGEC0 = 0;    ///< middle line, nint(N / 2)
     float EDGESLOPE = 0;   ///< tilt in samples of r per line of c
     float ESFMAXV = 0;     ///< largest value on the middle line
+    /// Why the last edge's curve may be doubtful, one "warning ..." line each; the curve is kept.
+    std::vector<std::string> EDGEWARN;
     int32_t NBIN = 0;      ///< M: bins run from -M to M
     std::vector<float> BINSUM;   ///< bin k at k + M
     std::vector<int32_t> BINCNT; ///< bin k at k + M

@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -641,6 +642,22 @@ std::string oneLine(std::string text)
     return text;
 }
 
+/// A message of edge warnings, one "warning ..." line each.
+bool isWarning(const std::string& message)
+{
+    return message.rfind("warning ", 0) == 0;
+}
+
+/// The warning lines of the messages from `first` on, each ending in a line feed.
+std::string warningLines(const ScriptedHost& host, size_t first)
+{
+    std::string lines;
+    for (size_t i = first; i < host.messages.size(); ++i) {
+        if (isWarning(host.messages[i])) lines += host.messages[i] + "\n";
+    }
+    return lines;
+}
+
 /// One menu command of the analysis window: the prompts it asks, in order, with their answers,
 /// and the display mode it must leave.
 struct Step {
@@ -659,7 +676,10 @@ std::string run(Session& s, Vylsf& v, const Step& step)
     host.inputAnswers.clear();
     for (const auto& answer : step.answers) host.inputAnswers.push_back(answer.second);
     step.handler(v);
-    if (host.messages.size() > said) return oneLine(host.messages.back());
+    // A message of warnings keeps the curve; any other message is the step's refusal.
+    for (size_t i = said; i < host.messages.size(); ++i) {
+        if (!isWarning(host.messages[i])) return oneLine(host.messages[i]);
+    }
     // An answer taken by another prompt would measure with numbers nobody asked for.
     for (size_t i = 0; i < step.answers.size(); ++i) {
         const std::string& expected = step.answers[i].first;
@@ -754,6 +774,8 @@ struct MtfRequest {
 /// What an edge measurement shows.
 struct MtfResult {
     float proposed = 0; ///< the tilt the reprojection proposed
+    float used = 0;     ///< the tilt it projected with (typed, else proposed)
+    std::string warnings; ///< "warning ..." lines, each ending in a line feed
     std::string values; ///< the "MTF calc." clipboard, LF line ends
     std::string table;  ///< the "Clip MTF" clipboard, LF line ends
     MtfSummary summary; ///< the figures stored with the curve
@@ -766,6 +788,7 @@ std::string measureEdge(Session& s, Vylsf& v, const MtfRequest& q, MtfResult& ou
     ScriptedHost& host = s.host;
     if (std::string why = measureRoi(s, q.roi); !why.empty()) return why;
     if (q.binw) v.r.BINW = static_cast<float>(*q.binw);
+    const size_t said = host.messages.size();
 
     if (std::string why = run(s, v, {"ESF reprojection", DSPESF, {{" Shift = ", q.shift}}, 1});
         !why.empty()) {
@@ -783,6 +806,8 @@ std::string measureEdge(Session& s, Vylsf& v, const MtfRequest& q, MtfResult& ou
                     {{"Freq. max=", q.fmax}, {"Fint=", q.fint}, {"Data No.=", q.dataNo}},
                     3};
     if (std::string why = run(s, v, calc); !why.empty()) return why;
+    out.used = v.r.EDGESLOPE;
+    out.warnings = warningLines(host, said);
     out.values = withLf(host.clipboardText);
     out.summary = v.r.MTFSUM[static_cast<size_t>(v.r.DATANO - 1)];
     host.clipboardText.clear();
@@ -848,8 +873,9 @@ int mtf(const Options& o)
     if (std::string why = measureEdge(s, v, request, result); !why.empty()) return failure(why);
 
     if (const int status = writeChart(o, s.host); status != 0) return status;
-    std::printf("shift %.9g\nmtf50 %s\nmtf10 %s\nmtf_nyquist %s\n%s%s",
-                static_cast<double>(result.proposed),
+    std::printf("%sshift %.9g\nangle_deg %.4f\nmtf50 %s\nmtf10 %s\nmtf_nyquist %s\n%s%s",
+                result.warnings.c_str(), static_cast<double>(result.proposed),
+                std::atan(static_cast<double>(result.used)) * 180 / std::numbers::pi,
                 figureText(result.summary.mtf50, "not reached").c_str(),
                 figureText(result.summary.mtf10, "not reached").c_str(),
                 figureText(result.summary.nyquist, "beyond the curve").c_str(),
@@ -1200,7 +1226,7 @@ int dqe(const Options& o)
     if (s.host.clipboardText.empty()) return failure("\"Clip DQE\" put nothing on the clipboard");
 
     if (const int status = writeChart(o, s.host); status != 0) return status;
-    std::printf("%s", withLf(s.host.clipboardText).c_str());
+    std::printf("%s%s", mtfResult.warnings.c_str(), withLf(s.host.clipboardText).c_str());
     return 0;
 }
 

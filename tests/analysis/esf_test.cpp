@@ -88,7 +88,7 @@ TEST_F(Esf, FallingProfileIsReversedToRise)
 
 TEST_F(Esf, SquareRoiIsVerticalAndOddLinesRoundTheMiddleToEven)
 {
-    loadWithRoi(200, 200, hardEdge(200, 200, 80, 0, 100, 900, true), 10, 50, 60, 60);
+    loadWithRoi(200, 200, hardEdge(200, 200, 80, 0, 100, 900, true), 10, 20, 120, 120);
     answer({"0"});
     DSPESF(v);
     EXPECT_EQ(v.r.EDGEDIR, " V");

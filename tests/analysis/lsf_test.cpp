@@ -148,7 +148,7 @@ TEST_F(Lsf, ShortRoiRefusesTheVFilterAndKeepsTheEsf)
     loadWithRoi(400, 200, blurredEdge(400, 200, 60, 0.06, 0.7), 0, 20, 120, 64);
     answer({ScriptedHost::kAcceptDefault, "1"});
     DSPESF(v);
-    ASSERT_EQ(v.r.DSPMODE, 1);
+    ASSERT_EQ(v.r.DSPMODE, 1) << host.messages.front();
     ESFOK(v);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find("too short"), std::string::npos) << host.messages[0];

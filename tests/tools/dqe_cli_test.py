@@ -112,7 +112,7 @@ class DqeTable(unittest.TestCase):
                   "--fmax", "5")
         self.assertEqual(mtf.returncode, 0, mtf.stderr)
         lines = mtf.stdout.split("\n")
-        mtf_values = [float(v) for v in lines[5:5 + 51]]
+        mtf_values = [float(v) for v in lines[6:6 + 51]]
         nnps = run("nnps", sample("sample_flat.raw"), "--preset", PRESET, "--roi", FLAT_ROI)
         self.assertEqual(nnps.returncode, 0, nnps.stderr)
         points = [line.split(" ") for line in nnps.stdout.split("\n")[:25]]

@@ -45,13 +45,18 @@ class Output:
         self.lines = stdout.split("\n")
         assert self.lines[-1] == "", "the output ends with a line end"
         self.lines.pop()
+        self.warnings = []
+        while self.lines and self.lines[0].startswith("warning "):
+            self.warnings.append(self.lines.pop(0))
         head, self.shift = self.lines[0].split(" ")
         assert head == "shift", self.lines[0]
-        self.figures = dict(line.split(" ", 1) for line in self.lines[1:4])
-        assert list(self.figures) == ["mtf50", "mtf10", "mtf_nyquist"], self.lines[1:4]
+        head, self.angle = self.lines[1].split(" ")
+        assert head == "angle_deg", self.lines[1]
+        self.figures = dict(line.split(" ", 1) for line in self.lines[2:5])
+        assert list(self.figures) == ["mtf50", "mtf10", "mtf_nyquist"], self.lines[2:5]
         tab = next(i for i, line in enumerate(self.lines) if line.startswith("\t"))
-        self.label = self.lines[4]
-        self.values = self.lines[5:tab]
+        self.label = self.lines[5]
+        self.values = self.lines[6:tab]
         self.table_label = self.lines[tab][1:]
         self.rows = [row.split("\t") for row in self.lines[tab + 1:]]
 
@@ -132,7 +137,10 @@ class MtfOutput(unittest.TestCase):
         self.assertEqual([f for f, _ in out.rows], ["%.2f" % (n / 10) for n in range(31)])
         for _, value in out.rows:
             self.assertRegex(value, r"^(1|0|\.\d{1,3})$", "three decimals at most, no zero before the point")
-        self.assertEqual(len(out.lines), 1 + 3 + 1 + 31 + 1 + 31)
+        self.assertEqual(out.warnings, [], "a clean edge has nothing to warn of")
+        self.assertRegex(out.lines[1], r"^angle_deg -?\d+\.\d{4}$")
+        self.assertAlmostEqual(float(out.angle), math.degrees(math.atan(float(out.shift))), delta=5e-5)
+        self.assertEqual(len(out.lines), 2 + 3 + 1 + 31 + 1 + 31)
 
     def test_table_interpolates_through_the_computed_points(self):
         # On the grid it was computed on, the spline of the table passes through the curve itself.
@@ -280,7 +288,7 @@ class MtfFigures(unittest.TestCase):
 
     def test_mtf50_and_mtf10_near_the_analytic_crossings_of_the_sample_edge(self):
         out = self.figures()
-        for line in out.lines[1:3]:
+        for line in out.lines[2:4]:
             self.assertRegex(line, r"^mtf(50|10) \d\.\d{4}$")
         for name, level in (("mtf50", 0.5), ("mtf10", 0.1)):
             lo, hi = 0.0, 3.0
@@ -331,7 +339,7 @@ class MtfFigures(unittest.TestCase):
         out = self.figures()
         self.assertEqual(out.figures["mtf_nyquist"], "beyond the curve")
         full = self.figures("--fmax", "5")
-        self.assertRegex(full.lines[3], r"^mtf_nyquist \d\.\d{4}$")
+        self.assertRegex(full.lines[4], r"^mtf_nyquist \d\.\d{4}$")
         self.assertEqual(len(full.values), 51)
         self.assertAlmostEqual(float(full.figures["mtf_nyquist"]), full.mtf()[50], delta=0.00055,
                                msg="the point at 5 cycles/mm itself")
@@ -340,7 +348,7 @@ class MtfFigures(unittest.TestCase):
         # Up to 1 cycle/mm the curve stays above both levels (0.75 at 1).
         short = self.figures("--fmax", "1")
         self.assertGreater(short.mtf()[-1], 0.5)
-        self.assertEqual(short.lines[1:4],
+        self.assertEqual(short.lines[2:5],
                          ["mtf50 not reached", "mtf10 not reached", "mtf_nyquist beyond the curve"])
         # Between the two: MTF50 reached, MTF10 not.
         mid = self.figures("--fmax", "2")
@@ -415,7 +423,7 @@ class MtfChart(unittest.TestCase):
             result = subprocess.run([MEASURE, "mtf", edge_sample(), "--list", listing, "--preset", name,
                                      "--roi", ROI_TEXT, "--svg", path], capture_output=True, timeout=120)
             self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertEqual(result.stdout.split(b"\n")[4], name + b" H")
+            self.assertEqual(result.stdout.split(b"\n")[5], name + b" H")
             texts = [t.text for t in ET.parse(path).getroot().iter("{http://www.w3.org/2000/svg}text")]
         # A lone byte is read as Latin-1, a control character replaced, UTF-8 kept.
         self.assertIn("  E&<\u00e9>\ufffd\u00e9 H", texts)
