@@ -49,15 +49,13 @@ float bandMean(const Edge& e, int32_t r, double line)
     return s / 11.0f;
 }
 
-/// A band mean past the mid level counts as the edge only when the next kHold means stay past it
-/// too: one hot pixel in the band lifts a single sample, an edge lifts all that follow.
-constexpr int32_t kHold = 5;
-
-/// Whether the band's means at r + 1 .. r + kHold (as far as the profile goes) are all past `mid`
-/// (above it, or at least at it when not `strict`).
+/// Whether the band's means from r + 1 up to the high plateau block (the last kBlockInner samples)
+/// are all past `mid` (above it, or at least at it when not `strict`). A band mean past the mid
+/// level counts as the edge only when it stays past: a hot pixel or a hot row in the band lifts
+/// a few samples, an edge all that follow.
 bool staysPast(const Edge& e, int32_t r, double line, float mid, bool strict)
 {
-    for (int32_t n = r + 1; n <= std::min<int32_t>(r + kHold, e.L - 1); ++n) {
+    for (int32_t n = r + 1; n <= e.L - kBlockInner; ++n) {
         const float s = bandMean(e, n, line);
         if (strict ? !(s > mid) : !(s >= mid)) return false;
     }
@@ -121,8 +119,17 @@ std::string orientedCopy(const Korvelf& k, Edge& e)
 struct Plateau {
     float mean = 0;
     RobustLevel level;
+
+    /// The plateau's level: the mean, unless it lies further than the pixels' spread from the
+    /// median, which only outliers (a hot pixel or row, a dead column) do; then the median.
+    float value() const
+    {
+        const bool outliers = std::fabs(static_cast<double>(mean) - level.median) > level.spread;
+        return outliers ? static_cast<float>(level.median) : mean;
+    }
 };
 
+/// The 10 x 10 plateau block at samples centre - 5 .. centre + 4, lines around N / 2.
 Plateau plateau(const Edge& e, int32_t centre)
 {
     Plateau p;
@@ -156,11 +163,26 @@ std::string outsideBlocks(int32_t L, float position)
            std::to_string(kMinSamples) + ".";
 }
 
+/// When the blocks see no edge but the ROI's two ends differ, the edge lies outside the span
+/// between the blocks: the refusal saying where and what length it needs.
+std::optional<std::string> edgeBeyondBlocks(const Edge& e)
+{
+    const Plateau first = plateau(e, 5), last = plateau(e, e.L - 5);
+    if (!noEdgeRefusal(first.level, last.level).empty()) return std::nullopt;
+    const double mid = (first.level.median + last.level.median) / 2;
+    const bool rising = last.level.median > first.level.median;
+    for (int32_t r = 0; r < e.L; ++r) {
+        const float s = bandMean(e, r, e.N / 2.0);
+        if (rising ? s >= mid : s <= mid) return outsideBlocks(e.L, static_cast<float>(r) - 0.5f);
+    }
+    return std::nullopt;
+}
+
 std::string findEdge(Edge& e, std::vector<std::string>& warnings)
 {
     const int32_t L = e.L, N = e.N;
     const Plateau low = plateau(e, 50), high = plateau(e, L - 50);
-    const float A = low.mean, B = high.mean;
+    const float A = low.value(), B = high.value();
     const float mid = (A + B) / 2;
     if (A > B) {
         for (int32_t c = 0; c < N; ++c) {
@@ -173,7 +195,9 @@ std::string findEdge(Edge& e, std::vector<std::string>& warnings)
     // Two medians of 100 pixels of one flat field differ by about a seventh of the pixels'
     // spread; an edge worth measuring differs by many spreads. The medians and the spread from
     // the median absolute deviation ignore a hot pixel, a hot row or a dead column in a block.
-    if (std::string why = noEdgeRefusal(low.level, high.level); !why.empty()) return why;
+    if (std::string why = noEdgeRefusal(low.level, high.level); !why.empty()) {
+        return edgeBeyondBlocks(e).value_or(why);
+    }
     if (std::string w = lowCnrWarning(contrastToNoise(low.level, high.level)); !w.empty()) {
         warnings.push_back(std::move(w));
     }
@@ -190,7 +214,8 @@ std::string findEdge(Edge& e, std::vector<std::string>& warnings)
         if (bandMean(e, r, N / 2.0) >= mid && staysPast(e, r, N / 2.0, mid, false)) r0 = r;
     }
     if (r0 < 0) return "The edge does not cross the middle of the ROI.";
-    for (const float position : {*p1, *p2, static_cast<float>(r0)}) {
+    // The edge lies between r0 - 1 and r0.
+    for (const float position : {*p1, *p2, static_cast<float>(r0) - 0.5f}) {
         if (std::string why = outsideBlocks(L, position); !why.empty()) return why;
     }
     e.r0 = static_cast<int16_t>(r0);
