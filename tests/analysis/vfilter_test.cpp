@@ -123,6 +123,33 @@ TEST_F(VFilter, EachSampleIsOneOutputOfTheFullInverseTransform)
     }
 }
 
+TEST_F(VFilter, CutOffFloorHoldsFarFromTheCentre)
+{
+    // Bins of 0.2 mm at a 1 mm pitch: an LSF of 675 bins either side, 135 mm. Beyond 62.5 mm from
+    // the centre the cut-off 1 / (2 dist) would fall below 0.008 cycles/mm, where it is held.
+    const edgeimage::EdgeSpec e{.sigmaPx = 0.6, .tiltDeg = 3, .noiseSd = 8, .seed = 11};
+    loadWithRoi(e.width, e.height, edgeimage::edgeImage(e), 10, 10, 300, 128, 1.0f);
+    v.r.BINW = 0.2f;
+    answer({ScriptedHost::kAcceptDefault, "0"});
+    DSPESF(v);
+    ESFOK(v);
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    ASSERT_EQ(v.r.NLSF, 675);
+    const VylsfRecord before = v.r;
+    ASSERT_EQ(VFILTER(v, 0.97f), "");
+    VylsfRecord literal = before;
+    literal.LSFCTR = v.r.LSFCTR;
+    const std::vector<float> expected = literalVFilter(k.kernels, literal, 0.97f);
+    const float peak = *std::max_element(before.LSF.begin(), before.LSF.end());
+    int farSamples = 0;
+    for (int32_t kk = -v.r.NLSF; kk <= v.r.NLSF; ++kk) {
+        const size_t at = static_cast<size_t>(kk + v.r.NBIN);
+        EXPECT_NEAR(v.r.LSF[at], expected[at], 1e-6 * peak) << kk;
+        farSamples += std::abs(kk - v.r.LSFCTR) * v.r.BINW > 62.5f;
+    }
+    EXPECT_GT(farSamples, 500) << "most of the tails lie past the floor";
+}
+
 TEST_F(VFilter, TheCentreSamplesKeepTheirValuesAndNoSampleIsNegative)
 {
     noisyEdgeLsf(0.4, -2, 8);
