@@ -98,6 +98,7 @@ void MTFCLC(Vylsf& v)
     const size_t slot = static_cast<size_t>(d - 1);
     r.DATALBL[slot] = r.CURVELBL;
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
+    r.MTFHASERR[slot] = 0;
     std::string clip = r.DATALBL[slot] + "\r\n";
     for (int32_t n = 0; n < npts; ++n) {
         r.MTFVAL[slot][n] = w.CURVEY[n];

@@ -42,6 +42,22 @@ std::vector<int32_t> storedCurves(const std::vector<int32_t>& selection)
     return curves;
 }
 
+/// The band of +/- one standard error around a precise curve: two dotted lines through its
+/// points, as far as the chart's axis reaches.
+void standardErrorBand(Canvas& c, const VylsfRecord& r, int32_t curve, int colour)
+{
+    c.setDrawWidth(1);
+    c.setDrawStyle(kDotted);
+    for (const float sign : {1.0f, -1.0f}) {
+        for (int32_t n = 1; n < r.MTFNUM[curve] && r.MTFFRQ[curve][n] <= r.FMAX + 1e-4f; ++n) {
+            c.line(r.MTFFRQ[curve][n - 1], r.MTFVAL[curve][n - 1] + sign * r.MTFERR[curve][n - 1],
+                   r.MTFFRQ[curve][n], r.MTFVAL[curve][n] + sign * r.MTFERR[curve][n], colour);
+        }
+    }
+    c.setDrawStyle(kSolid);
+    c.setDrawWidth(2);
+}
+
 } // namespace
 
 std::string summaryText(const MtfSummary& s)
@@ -113,6 +129,7 @@ void MTFDSP(Vylsf& v, int ask)
                 if (f == 0) c.point(0, y, kForeColour);
                 c.line(c.currentX(), c.currentY(), f, y, colour);
             }
+            if (r.MTFHASERR[curve] != 0) standardErrorBand(c, r, curve, colour);
             c.line(0.65 * xmax, 0.95 * ymax - 0.08 * ymax * curve, 0.7 * xmax,
                    0.95 * ymax - 0.08 * ymax * curve, colour);
             c.setCurrentPosition(c.currentX(), c.currentY() + 0.03);

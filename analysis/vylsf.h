@@ -4,6 +4,7 @@
 
 #include "korvelf.h"
 #include "mtf_summary.h"
+#include "precise_mtf.h"
 
 #include <array>
 #include <cstdint>
@@ -44,6 +45,12 @@ struct VylsfRecord {
     std::array<std::string, kColours> DATALBL; ///< curve label per data number, at d - 1
     std::array<int16_t, kCurveSlots> MTFNUM{}; ///< points of each stored MTF curve
     std::array<std::array<float, kCurvePoints>, kCurveSlots> MTFFRQ{}, MTFVAL{};
+    /// Standard error of each stored MTF point, for curves of the precise method (MTFHASERR 1).
+    std::array<std::array<float, kCurvePoints>, kCurveSlots> MTFERR{};
+    std::array<int16_t, kCurveSlots> MTFHASERR{};
+    /// What the last "Precise MTF..." measured (its angle, contrast-to-noise ratio, curve with
+    /// standard errors and warnings).
+    PreciseMtfResult PRECISE;
     int16_t VFON = 0; ///< last answer to the V-filter prompt
     /// MTF50, MTF10 and the MTF at Nyquist of each stored MTF curve.
     std::array<MtfSummary, kCurveSlots> MTFSUM{};

@@ -165,6 +165,7 @@ VylsfForm makeVylsfForm()
           {"REDGE", "Circular Edge", false},
           {"CEDGEOK", "Circular edge OK", false},
           {"MTFCLC", "MTF calc."},
+          {"PRECISEMTF", "Precise MTF..."},
           {"SETTING", "Setting"},
           {"KUGIRI", "-"},
           {"CLIPMTF", "Clip MTF"},

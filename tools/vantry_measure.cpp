@@ -13,6 +13,7 @@
 #include "nnps_chart.h"
 #include "output_file.h"
 #include "png_writer.h"
+#include "precise_mtf_menu.h"
 #include "roi_statistics.h"
 #include "settings.h"
 #include "size_controls.h"
@@ -52,6 +53,8 @@ const char* kUsage =
     "       vantry-measure roi FILE --preset NAME [--list PATH] --roi X,Y,W,H [--back X,Y,W,H]\n"
     "       vantry-measure mtf FILE --preset NAME [--list PATH] --roi X,Y,W,H [--binw B] [--shift S]\n"
     "                           [--vfilter 0|1] [--fmax F] [--fint F] [--data-no D] [--svg OUT]\n"
+    "       vantry-measure mtf FILE --preset NAME [--list PATH] --roi X,Y,W,H --method precise\n"
+    "                           [--fmax F] [--fint F] [--data-no D] [--svg OUT]\n"
     "       vantry-measure nnps FILE [FILE ...] --preset NAME [--list PATH] --roi X,Y,W,H\n"
     "                           [--mode 2d|1d-h|1d-v|nps] [--lines N] [--nfmax F] [--nfint F]\n"
     "                           [--data-no D] [--svg OUT]\n"
@@ -109,9 +112,16 @@ const char* kUsage =
     "         Measure and runs \"ESF reprojection\", \"ESF OK\", \"MTF calc.\" and \"Clip MTF\" of the\n"
     "         analysis window. The longer side of the ROI runs across the edge: a ROI wider than\n"
     "         high measures along x (label NAME H), any other along y (NAME V). Prints, in order:\n"
+    "           warning TEXT   one line per doubt about the edge, the curve being kept: a\n"
+    "                          contrast-to-noise ratio under 50, pixels at the top or bottom of\n"
+    "                          the 16-bit range, an ESF not levelled off at the ends of the LSF's\n"
+    "                          span, no one dominant step (a ramp, two edges), an MTF above 1.05\n"
+    "                          below half the Nyquist frequency (none for a clean edge)\n"
     "           shift S        the tilt the reprojection proposed (samples across the edge per\n"
     "                          line along it) with 9 significant digits, also when --shift\n"
     "                          replaced it\n"
+    "           angle_deg A    the tilt the reprojection used (--shift, else the proposed one)\n"
+    "                          as an angle, atan(shift) in degrees (%.4f)\n"
     "           mtf50 F        the frequency where the MTF first falls to 0.5, and to 0.1,\n"
     "           mtf10 F        linearly interpolated between the computed points (%.4f), or\n"
     "                          \"not reached\" when the curve stays above that level up to FMAX\n"
@@ -126,9 +136,29 @@ const char* kUsage =
     "                          \".987\")\n"
     "         Frequencies are in cycles/mm. Numbers must be wholly decimal numbers in the ranges\n"
     "         below (the window's own limits); anything else is a usage error. A measurement the\n"
-    "         analysis window refuses exits with 3 and its message.\n"
+    "         analysis window refuses exits with 3 and its message: among others a ROI shorter\n"
+    "         than 110 samples across the edge or an edge not between the plateau blocks 45 .. 54\n"
+    "         samples in from either end (the message gives the length needed), ends that differ\n"
+    "         by no more than the robust spread of their pixels (no edge), ESF bins left empty\n"
+    "         by a tilt too small or too close to a simple fraction (an untilted or 45 degree\n"
+    "         edge, a shift of 0.5) or by a pitch too coarse for the bin width. An edge off the\n"
+    "         middle of the ROI is measured over the bins its pixels fill.\n"
     "\n"
-    "  --roi X,Y,W,H    the ROI (required), at least 55 x 21 pixels\n"
+    "         With --method precise, runs \"Precise MTF...\" instead: the edge's orientation and\n"
+    "         line are found from the pixels (any ROI shape; the profile runs across the edge\n"
+    "         whatever the ROI's sides), every pixel is projected onto the edge normal into\n"
+    "         eighth-pixel bins, and the MTF along the normal has the bins' and the derivative's\n"
+    "         transfer divided out and a standard error from groups of lines (the curve is stored\n"
+    "         as NAME H P or NAME V P). Prints the warning lines, then\n"
+    "           method precise\n"
+    "           angle_deg A    the edge's tilt from the nearest image axis, degrees (%.4f)\n"
+    "           cnr C          contrast-to-noise ratio of the two sides (%.1f, inf without noise)\n"
+    "           mtf50 F, mtf10 F, mtf_nyquist V   as above\n"
+    "           point F M E    per frequency 0, FINT, ... FMAX: cycles/mm (%.4f), MTF and its\n"
+    "                          standard error (%.5f each)\n"
+    "\n"
+    "  --method M       written (the default: the steps above) or precise\n"
+    "  --roi X,Y,W,H    the ROI (required), at least 110 x 21 pixels for the written method\n"
     "  --binw B         ESF bin width in mm, 0.01 to 0.2 as in \"Setting\" (default 0.03)\n"
     "  --shift S        answers \" Shift = \" with the tilt S instead of the proposed one\n"
     "  --vfilter 0|1    answers \"V-filter 0..off 1..on = \" (default 0)\n"
@@ -258,10 +288,12 @@ const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--t
                                           "--binw", "--shift", "--vfilter", "--fmax", "--fint", "--data-no", "--svg",
                                           "--mode", "--lines", "--nfmax", "--nfint", "--edge",
                                           "--edge-roi", "--flat", "--flat-roi", "--kerma", "--beam",
-                                          "--q"};
+                                          "--q", "--method"};
 /// The options of mtf; it refuses the others, which would otherwise pass unnoticed.
 const std::vector<std::string> kMtfOptions = {"--preset", "--list", "--roi", "--binw", "--shift", "--vfilter",
-                                              "--fmax", "--fint", "--data-no", "--svg"};
+                                              "--fmax", "--fint", "--data-no", "--svg", "--method"};
+/// The options of the written method that the precise one has no use for.
+const std::vector<std::string> kWrittenOnlyOptions = {"--binw", "--shift", "--vfilter"};
 /// The options of nnps.
 const std::vector<std::string> kNnpsOptions = {"--preset", "--list",  "--roi",     "--mode",
                                                "--lines",  "--nfmax", "--nfint",   "--data-no",
@@ -830,6 +862,36 @@ std::string figureText(const std::optional<float>& value, const char* absent)
     return buf;
 }
 
+/// mtf --method precise: "Precise MTF..." on the ROI, then its figures and points.
+int preciseMtf(const Options& o, Session& s, Vylsf& v, const MtfRequest& q)
+{
+    if (std::string why = measureRoi(s, q.roi); !why.empty()) return failure(why);
+    const size_t said = s.host.messages.size();
+    const Step step{"Precise MTF...",
+                    PRECISEMTF,
+                    {{"Freq. max=", q.fmax}, {"Fint=", q.fint}, {"Data No.=", q.dataNo}},
+                    3};
+    if (std::string why = run(s, v, step); !why.empty()) return failure(why);
+    if (const int status = writeChart(o, s.host); status != 0) return status;
+    const PreciseMtfResult& p = v.r.PRECISE;
+    const MtfSummary& summary = v.r.MTFSUM[static_cast<size_t>(v.r.DATANO - 1)];
+    char cnr[48];
+    if (std::isinf(p.cnr)) {
+        std::snprintf(cnr, sizeof cnr, "inf");
+    } else {
+        std::snprintf(cnr, sizeof cnr, "%.1f", p.cnr);
+    }
+    std::printf("%smethod precise\nangle_deg %.4f\ncnr %s\nmtf50 %s\nmtf10 %s\nmtf_nyquist %s\n",
+                warningLines(s.host, said).c_str(), p.angleDeg, cnr,
+                figureText(summary.mtf50, "not reached").c_str(),
+                figureText(summary.mtf10, "not reached").c_str(),
+                figureText(summary.nyquist, "beyond the curve").c_str());
+    for (size_t n = 0; n < p.freq.size(); ++n) {
+        std::printf("point %.4f %.5f %.5f\n", p.freq[n], p.mtf[n], p.se[n]);
+    }
+    return 0;
+}
+
 int mtf(const Options& o)
 {
     for (const auto& [name, values] : o.values) {
@@ -838,6 +900,15 @@ int mtf(const Options& o)
         }
     }
     if (!o.has("--roi")) return usageError("mtf needs --roi X,Y,W,H");
+    const std::string method = o.has("--method") ? o.value("--method") : "written";
+    if (method != "written" && method != "precise") {
+        return usageError("--method needs written or precise, not \"" + method + "\"");
+    }
+    if (method == "precise") {
+        for (const std::string& name : kWrittenOnlyOptions) {
+            if (o.has(name)) return usageError(name + " belongs to the written method, not to --method precise");
+        }
+    }
     const auto edgeRoi = roiOf(o.value("--roi"));
     if (!edgeRoi) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
     MtfRequest request;
@@ -869,6 +940,7 @@ int mtf(const Options& o)
     if (const int status = openFile(o, s); status != 0) return status;
     Vylsf v{s.k};
     Form_Load(v);
+    if (method == "precise") return preciseMtf(o, s, v, request);
     MtfResult result;
     if (std::string why = measureEdge(s, v, request, result); !why.empty()) return failure(why);
 

@@ -8,6 +8,7 @@
 #include "mtf_chart.h"
 #include "nnps.h"
 #include "nnps_chart.h"
+#include "precise_mtf_menu.h"
 #include "qt_canvas.h"
 #include "qt_host.h"
 #include "settings.h"
@@ -47,7 +48,7 @@ const MenuCommand kMenuCommands[] = {
     {"NPS2D", vantry::NPS2D_Click},     {"SETNPS", vantry::SETNPS},
     {"NPSCLIP", vantry::NPSCLIP_Click}, {"NPSCOMP", vantry::NPSCOMP_Click},
     {"CLRSCREEN", vantry::CLRSCREEN},   {"DQECLC", vantry::DQECLC},
-    {"CLIPDQE", vantry::CLIPDQE},
+    {"CLIPDQE", vantry::CLIPDQE},       {"PRECISEMTF", vantry::PRECISEMTF},
 };
 
 void (*menuHandler(std::string_view name))(vantry::Vylsf&)

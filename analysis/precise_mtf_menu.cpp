@@ -1,0 +1,72 @@
+#include "precise_mtf_menu.h"
+
+#include "mtf_chart.h"
+#include "numtext.h"
+#include "prompts.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vantry {
+
+void PRECISEMTF(Vylsf& v)
+{
+    Workspace& ws = v.k.ws;
+    const int view = ws.CURSLOT;
+    if (ws.LOADED[view] == 0) return;
+    VylsfRecord& r = v.r;
+    Host& host = v.host();
+    r.FMAX = std::clamp(static_cast<float>(askNumber(host, "Freq. max=", plainNumber(r.FMAX))), 1.0f, 5.0f);
+    r.FINT = std::clamp(static_cast<float>(askNumber(host, "Fint=", plainNumber(r.FINT))), 0.01f, 0.3f);
+    const int32_t npts = nearestInt(r.FMAX / r.FINT, 0) + 1;
+
+    const ImageBuffer& img = ws.IMG[view];
+    const RoiRecord& roi = v.k.roi[view];
+    // The grid of "MTF calc.": n FINT in single precision, as the store keeps it.
+    PreciseMtfOptions options;
+    options.fint = r.FINT;
+    options.fmax = static_cast<double>(npts - 1) * r.FINT;
+    PreciseMtfResult result = measurePreciseMtf(img.pixels.data(), img.width, img.height, roi.ROIX,
+                                                roi.ROIY, roi.ROIW, roi.ROIH, ws.PIXMM[view], options);
+    if (!result.error.empty()) {
+        host.MsgBox(result.error);
+        return;
+    }
+    if (result.freq.size() != static_cast<size_t>(npts)) {
+        host.MsgBox("The precise method gave " + std::to_string(result.freq.size()) + " points instead of " +
+                    std::to_string(npts) + ": nothing was stored.");
+        return;
+    }
+    r.CURVELBL = ws.PRESETNAME[view] + result.dir + " P";
+    const auto typed = askNumberOrCancel(host, "Data No.=", plainNumber(static_cast<double>(r.NEXTNO)));
+    if (!typed) return;
+    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
+    r.DATANO = d;
+    r.NPSLAST = 0;
+    const size_t slot = static_cast<size_t>(d - 1);
+    r.DATALBL[slot] = r.CURVELBL;
+    r.MTFNUM[slot] = static_cast<int16_t>(npts);
+    r.MTFHASERR[slot] = 1;
+    std::string clip = r.DATALBL[slot] + "\r\nf (1/mm)\tMTF\tSE\r\n";
+    for (int32_t n = 0; n < npts; ++n) {
+        r.MTFFRQ[slot][n] = static_cast<float>(n) * r.FINT;
+        r.MTFVAL[slot][n] = static_cast<float>(result.mtf[n]);
+        r.MTFERR[slot][n] = static_cast<float>(result.se[n]);
+        clip += fixed2(r.MTFFRQ[slot][n]) + "\t" + fixed(result.mtf[n], 5) + "\t" + fixed(result.se[n], 5) + "\r\n";
+    }
+    r.MTFSUM[slot] = summarizeMtf(r.MTFFRQ[slot].data(), r.MTFVAL[slot].data(), npts, ws.PIXMM[view]);
+    r.LASTMTFNO = d;
+    host.setClipboardText(clip);
+    r.YMAX = 1.0f;
+    MTFDSP(v, 0);
+    r.DSPMODE = 3;
+    v.form().Caption = r.DATALBL[slot] + "  angle " + fixed(result.angleDeg, 3) + " deg";
+    r.PRECISE = std::move(result);
+    if (!r.PRECISE.warnings.empty()) {
+        std::string text;
+        for (const std::string& w : r.PRECISE.warnings) text += (text.empty() ? "" : "\n") + w;
+        host.MsgBox(text);
+    }
+}
+
+} // namespace vantry
