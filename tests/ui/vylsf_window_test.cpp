@@ -697,6 +697,23 @@ TEST_F(AnalysisWindow, EdgeToLsfThroughMenusButtonsAndBoxes)
     EXPECT_EQ(host.qtCanvas.shownImage(), linear) << "and back";
 }
 
+TEST_F(AnalysisWindow, PreciseMtfMeasuresTheRoiInOneStepAndDrawsTheChart)
+{
+    loadEdge();
+    for (const char* a : {"5", "0.1", "2"}) host.inputAnswers.emplace_back(a);
+    ASSERT_NE(window.menuAction("PRECISEMTF"), nullptr);
+    EXPECT_EQ(window.menuAction("PRECISEMTF")->text(), "Precise MTF...");
+    window.menuAction("PRECISEMTF")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 3) << (host.messages.empty() ? "" : host.messages.back());
+    EXPECT_EQ(host.prompts.size(), 3u) << "no shift asked";
+    EXPECT_EQ(v.r.MTFHASERR[1], 1);
+    EXPECT_EQ(v.r.DATALBL[1].substr(v.r.DATALBL[1].size() - 4), " V P");
+    EXPECT_TRUE(control<QPushButton>("CENADJ", 2)->isVisible()) << "the chart's arrows";
+    EXPECT_GT(countPixels(host.qtCanvas.image(), qRgb(0, 255, 255)), 500) << "the curve of data number 2";
+    if (const char* out = std::getenv("VANTRY_PRECISE_SNAPSHOT")) window.grab().save(out);
+    EXPECT_EQ(window.windowTitle().toStdString(), v.form().Caption);
+}
+
 TEST_F(AnalysisWindow, EsfRedrawOfFortyThousandPointsRepaintsAsItGoes)
 {
     loadEdge();
