@@ -38,6 +38,7 @@ double pixelNoise(const FineBins& bins);
 
 /// The ESF of bins [first, last] of all groups but `leaveOut` (-1: all groups), over the bins
 /// that hold a pixel: each one's mean distance, mean value and the variance of its distances.
+/// An isolated empty bin is thus bridged by the straight line between its neighbours.
 struct EsfSamples {
     std::vector<double> distance, value, variance;
     std::vector<int32_t> bin; ///< the bin each sample comes from

@@ -164,6 +164,45 @@ TEST(PreciseMtfAccuracy, HeavyTailedEdgeKeepsItsLowFrequencies)
     }
 }
 
+TEST(PreciseMtfAccuracy, OneSidedTailIsKeptOnEitherSideOfTheEdge)
+{
+    // A tenth of the edge 4 pixels further on and blurred by 1 pixel: the LSF reaches some 8
+    // pixels on one side and 1.5 on the other, the side that rising or falling turns it to.
+    // Its MTF is |0.9 M(0.3) + 0.1 M(1) exp(-2 pi i f 4 px)|.
+    constexpr double kTilt = 4, kShift = 4;
+    for (bool rising : {true, false}) {
+        const EdgeSpec e = specFor(
+            {.sigmaPx = 0.3, .tiltDeg = kTilt, .rising = rising, .low = kLow, .high = kHigh},
+            256, 128);
+        const double theta = kTilt * kPi / 180;
+        const double a = std::cos(theta), b = std::sin(theta);
+        Image image{std::vector<int16_t>(static_cast<size_t>(e.width) * e.height), e.width,
+                    e.height};
+        for (int32_t y = 0; y < e.height; ++y) {
+            for (int32_t x = 0; x < e.width; ++x) {
+                const double u = edgeimage::edgeDistance(e, x, y);
+                const double esf = 0.9 * edgeimage::apertureEsf(u, 0.3, a, b) +
+                                   0.1 * edgeimage::apertureEsf(u - kShift, 1.0, a, b);
+                image.pixels[static_cast<size_t>(y) * e.width + x] =
+                    static_cast<int16_t>(std::nearbyint(kLow + (kHigh - kLow) * esf));
+            }
+        }
+        const PreciseMtfResult r = measure(image);
+        ASSERT_EQ(r.error, "");
+        const double err = maxError(r, [&](double f) {
+            const double m0 = 0.9 * edgeimage::edgeMtf(f, kPitch, 0.3, kTilt);
+            const double m1 = 0.1 * edgeimage::edgeMtf(f, kPitch, 1.0, kTilt);
+            const double phase = 2 * kPi * f * kShift * kPitch;
+            return std::hypot(m0 + m1 * std::cos(phase), m1 * std::sin(phase));
+        });
+        std::printf("one-sided tail, %s: max |MTF error| %.5f, span %.2f + %.2f px\n",
+                    rising ? "rising" : "falling", err, r.spanLowPx, r.spanHighPx);
+        RecordProperty(std::string("one_sided_tail_max_error_") + (rising ? "rising" : "falling"),
+                       text(err));
+        EXPECT_LE(err, 0.002);
+    }
+}
+
 TEST(PreciseMtfAccuracy, NarrowRoiOf100AcrossBy40Along)
 {
     // 40 lines at 3 degrees give the bins only two turns of the pixel phase: a looser 0.002.
@@ -229,7 +268,7 @@ TEST(PreciseMtfAccuracy, NoisyEdgeOverThirtySeedsIsUnbiasedWithAnHonestStandardE
     // 0.125, 0.25, 0.375 and 0.5 cycles/pixel on a grid of 0.025 cycles/mm.
     const size_t points[] = {50, 100, 150, 200};
     std::vector<std::vector<double>> values(4), errors(4);
-    std::vector<double> mtf50;
+    std::vector<double> mtf50, angles;
     double cnr = 0;
     for (int seed = 1; seed <= kSeeds; ++seed) {
         const EdgeSpec e = specFor({.sigmaPx = kSigma, .tiltDeg = kTilt, .low = 1000,
@@ -244,6 +283,7 @@ TEST(PreciseMtfAccuracy, NoisyEdgeOverThirtySeedsIsUnbiasedWithAnHonestStandardE
             errors[i].push_back(r.se[points[i]]);
         }
         mtf50.push_back(mtf50Of(r.freq, r.mtf));
+        angles.push_back(r.angleDeg - kTilt);
         cnr += r.cnr / kSeeds;
     }
     EXPECT_NEAR(cnr, 100, 10);
@@ -271,6 +311,15 @@ TEST(PreciseMtfAccuracy, NoisyEdgeOverThirtySeedsIsUnbiasedWithAnHonestStandardE
     RecordProperty("mtf50_sd_percent", text(100 * m50.sd / true50));
     EXPECT_LE(std::abs(bias50), 0.003);
     EXPECT_LT(m50.sd / true50, 0.008);
+    // The slope from 128 lines: the fitted ESF places each line to about 0.015 pixel, so the
+    // angle scatters by some 0.002 degree.
+    const Moments angle = momentsOf(angles);
+    double worstAngle = 0;
+    for (double a : angles) worstAngle = std::max(worstAngle, std::abs(a));
+    std::printf("angle error: mean %+.5f, sd %.5f, max %.5f deg\n", angle.mean, angle.sd,
+                worstAngle);
+    RecordProperty("noise_angle_sd_deg", text(angle.sd));
+    EXPECT_LE(worstAngle, 0.01);
 }
 
 // ---- Binning -----------------------------------------------------------------------------------
@@ -402,6 +451,25 @@ TEST(PreciseMtfRefusals, HotPixelInAPlateauDoesNotRefuseAGoodEdge)
     EXPECT_LE(maxError(r, [&](double f) { return edgeimage::edgeMtf(f, kPitch, 0.5, 4); }), 0.03);
 }
 
+TEST(PreciseMtfRefusals, LinesOffTheEdgeLineAreLeftOut)
+{
+    // Three lines whose edge lies 6 pixels off (a scratch in the edge): the line through the
+    // others is fitted again without them, and their pixels stay out of the ESF.
+    const EdgeSpec e = specFor({.sigmaPx = 0.5, .tiltDeg = 4, .low = kLow, .high = kHigh}, 256, 128);
+    Image image = imageOf(e);
+    EdgeSpec moved = e;
+    moved.edgeX = e.width / 2.0 + 6;
+    const Image off = imageOf(moved);
+    for (int32_t y : {kMargin + 30, kMargin + 31, kMargin + 90}) {
+        std::copy_n(off.pixels.begin() + static_cast<std::ptrdiff_t>(y) * e.width, e.width,
+                    image.pixels.begin() + static_cast<std::ptrdiff_t>(y) * e.width);
+    }
+    const PreciseMtfResult r = measure(image);
+    ASSERT_EQ(r.error, "");
+    EXPECT_NEAR(r.angleDeg, 4, 0.02);
+    EXPECT_LE(maxError(r, [](double f) { return edgeimage::edgeMtf(f, kPitch, 0.5, 4); }), 0.001);
+}
+
 TEST(PreciseMtfRefusals, EdgeTooNearTheRoiEndSaysHowManySamplesItNeeds)
 {
     // An edge blurred by 3 pixels reaches some 10 pixels: where it comes within 3 pixels of the
@@ -494,14 +562,29 @@ TEST(PreciseMtfWarnings, EachDoubtfulEdgeIsWarnedAndKeepsItsCurve)
     check("truncated LSF",
           imageOf(specFor({.sigmaPx = 12, .tiltDeg = 4, .low = 1000, .high = 9000}, 48, 128)),
           "not levelled off");
+    // The span of the truncated edge is what every line has: the line furthest to the left
+    // crosses 19.56 pixels from the ROI's end, 19.01 pixels from its first pixel centre along
+    // the normal.
+    const EdgeSpec broad = specFor({.sigmaPx = 12, .tiltDeg = 4, .low = 1000, .high = 9000}, 48, 128);
+    const PreciseMtfResult cut = measure(imageOf(broad));
+    const double room = (24 - 63.5 * std::tan(4 * kPi / 180) - 0.5) * std::cos(4 * kPi / 180);
+    for (double span : {cut.spanLowPx, cut.spanHighPx}) {
+        EXPECT_LE(span, room + 0.01);
+        EXPECT_GE(span, room - 0.2);
+    }
     // An edge with an undershoot of a fifth of its contrast two pixels wide: enhancement.
     check("overshoot", profileImage(e, [&](double u) {
               return 1000 + 2400 * gaussianEdge(u, 0.5) - 400 * gaussianEdge(u, 2.5);
           }),
           "MTF reaches");
-    // None of them on the good edge.
+    // None of them on the good edge, nor on a noiseless edge sharper than any detector's,
+    // whose short span must still show one step.
     const PreciseMtfResult good = measure(imageOf(e));
     EXPECT_TRUE(good.warnings.empty()) << warningsOf(good);
+    const EdgeSpec sharp = specFor({.sigmaPx = 0.1, .tiltDeg = 4, .low = kLow, .high = kHigh}, 256, 128);
+    const PreciseMtfResult r = measure(imageOf(sharp));
+    EXPECT_TRUE(r.warnings.empty()) << warningsOf(r);
+    EXPECT_LE(maxError(r, [](double f) { return edgeimage::edgeMtf(f, kPitch, 0.1, 4); }), 0.001);
 }
 
 } // namespace
