@@ -59,14 +59,36 @@ std::vector<double> lsfTransformModulus(const float* lsf, int32_t count, float p
     return modulus;
 }
 
+int32_t askMtfGrid(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    Host& host = v.host();
+    r.FMAX = std::clamp(static_cast<float>(askNumber(host, "Freq. max=", plainNumber(r.FMAX))), 1.0f, 5.0f);
+    r.FINT = std::clamp(static_cast<float>(askNumber(host, "Fint=", plainNumber(r.FINT))), 0.01f, 0.3f);
+    return nearestInt(r.FMAX / r.FINT, 0) + 1;
+}
+
+std::optional<size_t> askMtfSlot(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    // A cancel stores nothing: storing under 1 would overwrite the first curve.
+    const auto typed = askNumberOrCancel(v.host(), "Data No.=", plainNumber(static_cast<double>(r.NEXTNO)));
+    if (!typed) return std::nullopt;
+    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
+    r.DATANO = d;
+    r.LASTMTFNO = d;
+    r.NPSLAST = 0;
+    const auto slot = static_cast<size_t>(d - 1);
+    r.DATALBL[slot] = r.CURVELBL;
+    return slot;
+}
+
 void MTFCLC(Vylsf& v)
 {
     VylsfRecord& r = v.r;
     if (r.DSPMODE != 2) return;
     Host& host = v.host();
-    r.FMAX = std::clamp(static_cast<float>(askNumber(host, "Freq. max=", plainNumber(r.FMAX))), 1.0f, 5.0f);
-    r.FINT = std::clamp(static_cast<float>(askNumber(host, "Fint=", plainNumber(r.FINT))), 0.01f, 0.3f);
-    const int32_t npts = nearestInt(r.FMAX / r.FINT, 0) + 1;
+    const int32_t npts = askMtfGrid(v);
 
     const std::vector<double> modulus =
         lsfTransformModulus(&r.LSF[static_cast<size_t>(r.NBIN - r.NLSF)], 2 * r.NLSF + 1,
@@ -86,17 +108,12 @@ void MTFCLC(Vylsf& v)
     r.CURVELBL = ws.PRESETNAME[ws.CURSLOT] + r.EDGEDIR;
     v.canvas().cls();
 
-    // A cancel stores nothing: storing under 1 would overwrite the first curve.
-    const auto typed = askNumberOrCancel(host, "Data No.=", plainNumber(static_cast<double>(r.NEXTNO)));
-    if (!typed) {
+    const auto stored = askMtfSlot(v);
+    if (!stored) {
         LSFDSP(v);
         return;
     }
-    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
-    r.DATANO = d;
-    r.NPSLAST = 0;
-    const size_t slot = static_cast<size_t>(d - 1);
-    r.DATALBL[slot] = r.CURVELBL;
+    const size_t slot = *stored;
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 0;
     std::string clip = r.DATALBL[slot] + "\r\n";
@@ -107,7 +124,6 @@ void MTFCLC(Vylsf& v)
     }
     r.MTFSUM[slot] = summarizeMtf(r.MTFFRQ[slot].data(), r.MTFVAL[slot].data(), npts,
                                   v.k.ws.PIXMM[v.k.ws.CURSLOT]);
-    r.LASTMTFNO = d;
     host.setClipboardText(clip);
     r.YMAX = 1.0f;
     MTFDSP(v, 0);

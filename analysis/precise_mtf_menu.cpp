@@ -1,5 +1,6 @@
 #include "precise_mtf_menu.h"
 
+#include "mtf.h"
 #include "mtf_chart.h"
 #include "numtext.h"
 #include "prompts.h"
@@ -16,9 +17,7 @@ void PRECISEMTF(Vylsf& v)
     if (ws.LOADED[view] == 0) return;
     VylsfRecord& r = v.r;
     Host& host = v.host();
-    r.FMAX = std::clamp(static_cast<float>(askNumber(host, "Freq. max=", plainNumber(r.FMAX))), 1.0f, 5.0f);
-    r.FINT = std::clamp(static_cast<float>(askNumber(host, "Fint=", plainNumber(r.FINT))), 0.01f, 0.3f);
-    const int32_t npts = nearestInt(r.FMAX / r.FINT, 0) + 1;
+    const int32_t npts = askMtfGrid(v);
 
     const ImageBuffer& img = ws.IMG[view];
     const RoiRecord& roi = v.k.roi[view];
@@ -38,13 +37,9 @@ void PRECISEMTF(Vylsf& v)
         return;
     }
     r.CURVELBL = ws.PRESETNAME[view] + result.dir + " P";
-    const auto typed = askNumberOrCancel(host, "Data No.=", plainNumber(static_cast<double>(r.NEXTNO)));
-    if (!typed) return;
-    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
-    r.DATANO = d;
-    r.NPSLAST = 0;
-    const size_t slot = static_cast<size_t>(d - 1);
-    r.DATALBL[slot] = r.CURVELBL;
+    const auto stored = askMtfSlot(v);
+    if (!stored) return;
+    const size_t slot = *stored;
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 1;
     std::string clip = r.DATALBL[slot] + "\r\nf (1/mm)\tMTF\tSE\r\n";
@@ -55,7 +50,6 @@ void PRECISEMTF(Vylsf& v)
         clip += fixed2(r.MTFFRQ[slot][n]) + "\t" + fixed(result.mtf[n], 5) + "\t" + fixed(result.se[n], 5) + "\r\n";
     }
     r.MTFSUM[slot] = summarizeMtf(r.MTFFRQ[slot].data(), r.MTFVAL[slot].data(), npts, ws.PIXMM[view]);
-    r.LASTMTFNO = d;
     host.setClipboardText(clip);
     r.YMAX = 1.0f;
     MTFDSP(v, 0);
