@@ -5,6 +5,8 @@
 #include "dqe.h"
 #include "mtf_chart.h"
 #include "nnps.h"
+#include "edge_image.h"
+#include "precise_mtf_menu.h"
 
 #include <cmath>
 #include <filesystem>
@@ -132,6 +134,30 @@ TEST_F(Dqe, QuantumLimitedDetectorHasDqeOneAndNeqQKerma)
         const double se = 1 / std::sqrt(16.0 * positionsInBin(static_cast<int>(i) + 1));
         EXPECT_NEAR(v.r.DQEVAL[i], 1.0, 3 * se) << "f " << v.r.DQEFRQ[i];
         EXPECT_NEAR(v.r.DQENEQ[i] / (q * kerma), v.r.DQEVAL[i], 1e-12);
+    }
+}
+
+TEST_F(Dqe, PreciseCurveIsTakenByDqeCalcAsStored)
+{
+    // The edge first, "Precise MTF..." to 5 cycles/mm stored as 1; then the flat field as 2.
+    const edgeimage::EdgeSpec e{.width = 276, .height = 148, .sigmaPx = 0.6, .tiltDeg = 4};
+    loadWithRoi(e.width, e.height, edgeimage::edgeImage(e), 10, 10, 256, 128);
+    answer({"5", "0.1", "1"});
+    PRECISEMTF(v);
+    ASSERT_EQ(v.r.MTFHASERR[0], 1) << (host.messages.empty() ? "" : host.messages.back());
+    const double q = 29653, kerma = 2.5;
+    poissonFlat(q * kerma * 0.01);
+    answer({ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5", "2.5"});
+    DQECLC(v);
+    ASSERT_EQ(v.r.DQEMTFNO, 1) << "the MTF stored last is the default";
+    ASSERT_FALSE(v.r.DQEMTF.empty()) << (host.messages.empty() ? "" : host.messages.back());
+    for (size_t i = 0; i < v.r.DQEMTF.size(); ++i) {
+        const double f = v.r.DQEFRQ[i];
+        const double mtf = edgeimage::edgeMtf(f, 0.1, 0.6, 4);
+        EXPECT_NEAR(v.r.DQEMTF[i], mtf, 0.002) << "f " << f;
+        // A quantum-limited detector with this MTF: DQE = MTF^2 within the NNPS's noise.
+        const double se = 1 / std::sqrt(16.0 * positionsInBin(static_cast<int>(i) + 1));
+        EXPECT_NEAR(v.r.DQEVAL[i], mtf * mtf, 3 * se * mtf * mtf + 0.004) << "f " << f;
     }
 }
 
