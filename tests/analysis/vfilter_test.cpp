@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace vantry;
@@ -89,6 +90,17 @@ protected:
         ASSERT_TRUE(host.messages.empty()) << host.messages.front();
         ASSERT_EQ(v.r.NLSF, 450);
     }
+
+    /// Runs the V-filter on the LSF on hand; the literal filter's answer for the same LSF and
+    /// centre, and the unfiltered LSF's peak.
+    std::pair<std::vector<float>, float> filterBesideLiteral()
+    {
+        VylsfRecord literal = v.r;
+        EXPECT_EQ(VFILTER(v, 0.97f), "");
+        literal.LSFCTR = v.r.LSFCTR;
+        const float peak = *std::max_element(literal.LSF.begin(), literal.LSF.end());
+        return {literalVFilter(k.kernels, literal, 0.97f), peak};
+    }
 };
 
 TEST_F(VFilter, EachSampleIsOneOutputOfTheFullInverseTransform)
@@ -96,11 +108,7 @@ TEST_F(VFilter, EachSampleIsOneOutputOfTheFullInverseTransform)
     for (const double noise : {0.0, 8.0}) {
         noisyEdgeLsf(0.6, 3, noise);
         const VylsfRecord before = v.r;
-        ASSERT_EQ(VFILTER(v, 0.97f), "");
-        VylsfRecord literal = before;
-        literal.LSFCTR = v.r.LSFCTR;
-        const std::vector<float> expected = literalVFilter(k.kernels, literal, 0.97f);
-        const float peak = *std::max_element(before.LSF.begin(), before.LSF.end());
+        const auto [expected, peak] = filterBesideLiteral();
         int changed = 0;
         int32_t worst = -v.r.NLSF;
         const auto at = [&](int32_t kk) { return static_cast<size_t>(kk + v.r.NBIN); };
@@ -135,12 +143,7 @@ TEST_F(VFilter, CutOffFloorHoldsFarFromTheCentre)
     ESFOK(v);
     ASSERT_TRUE(host.messages.empty()) << host.messages.front();
     ASSERT_EQ(v.r.NLSF, 675);
-    const VylsfRecord before = v.r;
-    ASSERT_EQ(VFILTER(v, 0.97f), "");
-    VylsfRecord literal = before;
-    literal.LSFCTR = v.r.LSFCTR;
-    const std::vector<float> expected = literalVFilter(k.kernels, literal, 0.97f);
-    const float peak = *std::max_element(before.LSF.begin(), before.LSF.end());
+    const auto [expected, peak] = filterBesideLiteral();
     int farSamples = 0;
     for (int32_t kk = -v.r.NLSF; kk <= v.r.NLSF; ++kk) {
         const size_t at = static_cast<size_t>(kk + v.r.NBIN);
