@@ -13,6 +13,10 @@ namespace vantry {
 namespace {
 
 constexpr int kDqeColour = 14;
+/// The physical ranges of a detector measurement: beyond them the numbers are typing errors, and
+/// the chart's grid would step by infinities.
+constexpr double kMinKerma = 1e-3, kMaxKerma = 1e5;  // uGy
+constexpr double kMinQ = 1e3, kMaxQ = 1e6;           // photons per mm^2 and uGy
 
 std::string exponent(double value, int digits)
 {
@@ -77,14 +81,16 @@ void DQECLC(Vylsf& v)
         if (!typed) return;
         q = *typed;
     }
-    if (!(q > 0) || !std::isfinite(q)) {
-        host.MsgBox("q must be a positive number of photons per mm^2 and uGy.");
+    if (!(q >= kMinQ && q <= kMaxQ)) {
+        host.MsgBox("q must be a number of photons per mm^2 and uGy from 1000 to 1000000, not " +
+                    plainNumberTrimmed(q) + ".");
         return;
     }
     const auto kerma = askNumberOrCancel(host, "Air kerma (uGy) = ", plainNumber(r.DQEKERMA));
     if (!kerma) return;
-    if (!(*kerma > 0) || !std::isfinite(*kerma) || *kerma > 1e30) {
-        host.MsgBox("The air kerma must be a positive number of uGy.");
+    if (!(*kerma >= kMinKerma && *kerma <= kMaxKerma)) {
+        host.MsgBox("The air kerma must be a number of uGy from 0.001 to 100000, not " +
+                    plainNumberTrimmed(*kerma) + ".");
         return;
     }
 
@@ -109,6 +115,12 @@ void DQECLC(Vylsf& v)
     for (size_t i = 0; i < f.size(); ++i) {
         nnps.push_back(std::pow(10.0, static_cast<double>(splineAt(w, static_cast<float>(f[i])))));
         const DqePoint p = dqeAt(mtf[i], nnps[i], q, *kerma);
+        if (!std::isfinite(p.neq) || !std::isfinite(p.dqe)) {
+            host.MsgBox("The NEQ or DQE at " + plainNumberTrimmed(f[i]) +
+                        " cycles/mm is not a finite number (NNPS " + plainNumberTrimmed(nnps[i]) +
+                        "): nothing was computed.");
+            return;
+        }
         neq.push_back(p.neq);
         dqe.push_back(p.dqe);
     }
@@ -125,6 +137,13 @@ void DQECLC(Vylsf& v)
     r.DSPMODE = kDqeMode;
     DQEDSP(v);
     v.form().Caption = "DQE " + r.DATALBL[m] + " / " + r.DATALBL[n];
+    const auto highest = std::max_element(r.DQEVAL.begin(), r.DQEVAL.end());
+    if (*highest > 1) {
+        const size_t at = static_cast<size_t>(highest - r.DQEVAL.begin());
+        host.MsgBox("warning the DQE reaches " + fixed4(*highest) + " at " + fixed2(r.DQEFRQ[at]) +
+                    " cycles/mm, above 1, which no detector reaches: check the air kerma, the beam's q "
+                    "and that the image is linear in dose");
+    }
 }
 
 void DQEDSP(Vylsf& v)

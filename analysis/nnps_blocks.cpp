@@ -39,6 +39,40 @@ std::string refusal(const Vylsf& v)
     return {};
 }
 
+/// A normalised spectrum divides by the signal: a ROI whose mean is not clearly above zero (a dark
+/// frame, an image read with the wrong offset) would give any NNPS at all. The mean and spread are
+/// taken over every eighth row, which is plenty for ten standard errors and costs an eighth of a
+/// pass; the text of the refusal, or an empty one.
+std::string darkRefusal(const Vylsf& v)
+{
+    const Workspace& ws = v.k.ws;
+    const RoiRecord& roi = v.k.roi[ws.CURSLOT];
+    const ImageBuffer& img = ws.IMG[ws.CURSLOT];
+    constexpr int32_t kRowStep = 8;
+    double sum = 0, squares = 0, n = 0;
+    for (int32_t y = roi.ROIY; y < roi.ROIY + roi.ROIH; y += kRowStep) {
+        const int16_t* row = &img.pixels[static_cast<size_t>(y) * img.width + roi.ROIX];
+        double rowSum = 0, rowSquares = 0;
+        for (int32_t x = 0; x < roi.ROIW; ++x) {
+            rowSum += row[x];
+            rowSquares += static_cast<double>(row[x]) * row[x];
+        }
+        sum += rowSum;
+        squares += rowSquares;
+        n += roi.ROIW;
+    }
+    const double mean = sum / n;
+    const double sd = std::sqrt(std::max(0.0, squares / n - mean * mean));
+    const double allPixels = static_cast<double>(roi.ROIW) * roi.ROIH;
+    const double tenErrors = 10 * sd / std::sqrt(allPixels);
+    if (mean > tenErrors && mean > 0) return {};
+    return "The ROI's mean signal, " + plainNumberTrimmed(mean) +
+           ", is not clearly above zero (ten standard errors of the mean are " +
+           plainNumberTrimmed(tenErrors) +
+           "): a normalised spectrum divides by the signal, so a dark frame or an image read with "
+           "the wrong offset cannot give one. Measure a flat field, or its \"2D-NPS\".";
+}
+
 std::string noPower(const VylsfRecord& r)
 {
     for (int32_t k = 1; k <= r.NBINS; ++k) {
@@ -235,6 +269,9 @@ bool npsSummedUsesAvx2()
 std::string radinpsWith(Vylsf& v, int raw, NpsReading reading)
 {
     if (std::string why = refusal(v); !why.empty()) return why;
+    if (raw != 1) {
+        if (std::string why = darkRefusal(v); !why.empty()) return why;
+    }
     VylsfRecord& r = v.r;
     Workspace& ws = v.k.ws;
     const RoiRecord& roi = v.k.roi[ws.CURSLOT];

@@ -220,14 +220,16 @@ const char* kUsage =
     "              FILE), stored as data number 2;\n"
     "           3. \"DQE calc.\" of the \"DQE\" menu answered with 1, 2, the beam, its q when the\n"
     "              beam is not in BEAMQ.TXT beside the program, and K; then \"Clip DQE\".\n"
-    "         Prints the edge's warning lines as mtf does, then the \"Clip DQE\" table: a header\n"
+    "         Prints the edge's warning lines as mtf does and a warning line for a DQE above 1,\n"
+    "         then the \"Clip DQE\" table: a header\n"
     "         (the two curves' numbers and labels, the\n"
     "         beam, q=Q /(mm^2 uGy), Ka=K uGy), the column row f (1/mm), MTF, NNPS (mm^2),\n"
     "         NEQ (1/mm^2), DQE, then one row per frequency of the NNPS curve up to the last\n"
     "         frequency of both curves: f as \"0.00\", MTF \"0.0000\", NNPS \"1.234E-06\", NEQ\n"
     "         \"1.2345E+05\", DQE \"0.0000\", separated by TABs. NEQ = MTF^2 / NNPS and\n"
     "         DQE = NEQ / (q K). A usage error exits with 2; an edge the MTF refuses, a flat\n"
-    "         field the NNPS refuses, a K that is not positive, a beam neither in the list nor\n"
+    "         field the NNPS refuses (a mean not clearly above zero among others), a K outside\n"
+    "         0.001 .. 100000 uGy or a q outside 1000 .. 1000000, a beam neither in the list nor\n"
     "         given a --q, or a beam list that cannot be read whole, exits with 3 and the reason.\n"
     "\n"
     "  --edge FILE      the edge image (required, once)\n"
@@ -1299,7 +1301,8 @@ int dqe(const Options& o)
     if (s.host.clipboardText.empty()) return failure("\"Clip DQE\" put nothing on the clipboard");
 
     if (const int status = writeChart(o, s.host); status != 0) return status;
-    std::printf("%s%s", mtfResult.warnings.c_str(), withLf(s.host.clipboardText).c_str());
+    // The edge's warnings, then the DQE's own (a DQE above 1).
+    std::printf("%s%s", warningLines(s.host, 0).c_str(), withLf(s.host.clipboardText).c_str());
     return 0;
 }
 

@@ -161,6 +161,65 @@ TEST_F(Dqe, PreciseCurveIsTakenByDqeCalcAsStored)
     }
 }
 
+TEST_F(Dqe, DarkFrameOrNegativeMeanIsRefusedForANormalisedSpectrum)
+{
+    // 256 x 256 pixels of spread 10: ten standard errors of the mean are 0.39.
+    const auto field = [this](double mean) {
+        std::mt19937 gen(7);
+        std::normal_distribution<double> noise(mean, 10);
+        std::vector<int16_t> p(256 * 256);
+        for (auto& x : p) x = static_cast<int16_t>(std::lround(noise(gen)));
+        loadWithRoi(256, 256, std::move(p), 0, 0, 256, 256);
+        host.messages.clear();
+        answer({"1"});
+        NNPS2D_Click(v);
+        host.inputAnswers.clear();
+    };
+    for (const double mean : {0.0, -500.0, 0.2}) {
+        field(mean);
+        ASSERT_EQ(host.messages.size(), 1u) << mean;
+        EXPECT_NE(host.messages[0].find("is not clearly above zero"), std::string::npos) << host.messages[0];
+        EXPECT_EQ(v.r.NPSNUM[0], 0) << mean << ": nothing stored";
+    }
+    field(5);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+    EXPECT_EQ(v.r.NPSNUM[0], 25);
+    // The absolute spectrum does not divide by the signal: a dark frame has one.
+    field(0);
+    host.messages.clear();
+    answer({"1"});
+    NPS2D_Click(v);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+}
+
+TEST_F(Dqe, KermaOrQOutsideTheirPhysicalRangesIsRefused)
+{
+    poissonFlat(741.3);
+    storeMtf(1, 1.0);
+    for (const char* kerma : {"1e-310", "0.0009", "100001"}) {
+        host.messages.clear();
+        answer({"1", "2", "RQA5", kerma});
+        DQECLC(v);
+        ASSERT_EQ(host.messages.size(), 1u) << kerma;
+        EXPECT_NE(host.messages[0].find("from 0.001 to 100000"), std::string::npos) << host.messages[0];
+        EXPECT_TRUE(v.r.DQEVAL.empty()) << kerma;
+    }
+    for (const char* q : {"1e-200", "999", "1000001"}) {
+        host.messages.clear();
+        answer({"1", "2", "SITE-X", q});
+        DQECLC(v);
+        ASSERT_FALSE(host.messages.empty()) << q;
+        EXPECT_NE(host.messages.back().find("from 1000 to 1000000"), std::string::npos) << host.messages.back();
+        host.inputAnswers.clear();
+    }
+    host.messages.clear();
+    answer({"1", "2", "RQA5", "0.001"});
+    DQECLC(v);
+    ASSERT_EQ(v.r.DQEVAL.size(), 25u) << "the ends of the range are taken";
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("warning the DQE reaches ", 0), 0u) << host.messages[0];
+}
+
 TEST_F(Dqe, KermaAndMtfScaleTheDqeAsTheDefinitionSays)
 {
     poissonFlat(741.3, 512);

@@ -47,6 +47,9 @@ class Table:
         lines = stdout.split("\n")
         assert lines[-1] == "", "the output ends with a line end"
         lines.pop()
+        self.warnings = []
+        while lines and lines[0].startswith("warning "):
+            self.warnings.append(lines.pop(0))
         self.header = lines[0].split("\t")
         self.columns = lines[1]
         self.rows = [line.split("\t") for line in lines[2:]]
@@ -313,11 +316,21 @@ class DqeStatuses(unittest.TestCase):
         self.assertRefused(partial, "flat field:", "not a whole number of 256 x 256 blocks")
 
     def test_kerma_and_q_the_calculation_refuses_exit_3(self):
-        for kerma in ("0", "-2.5", "1e31"):
-            self.assertRefused(dqe(kerma=kerma), "air kerma must be a positive number")
+        # 1e-310 once hung the chart's grid loop with memory growing by hundreds of MB a second.
+        for kerma in ("0", "-2.5", "1e31", "1e-310", "0.0009", "100001"):
+            self.assertRefused(dqe(kerma=kerma), "air kerma must be a number of uGy from 0.001 to 100000")
         self.assertRefused(dqe(beam="RQA6"), "RQA6 is not in BEAMQ.TXT", "--q")
-        for q in ("0", "-30000"):
-            self.assertRefused(dqe("--q", q, beam="SITE-W"), "q must be a positive number")
+        for q in ("0", "-30000", "1e-200", "999", "1000001"):
+            self.assertRefused(dqe("--q", q, beam="SITE-W"), "q must be a number of photons per mm^2 and uGy from 1000")
+        # At the ends of the ranges the DQE is computed; a kerma far too low gives a DQE above 1,
+        # printed with a warning line before the table.
+        low = dqe(kerma="0.001")
+        self.assertEqual(low.returncode, 0, low.stderr)
+        self.assertTrue(low.stdout.startswith("warning the DQE reaches "), low.stdout[:200])
+        self.assertEqual(dqe("--q", "1000", beam="SITE-W").returncode, 0)
+        clean = dqe(kerma="30")  # above the 21.6 uGy the samples stand for: no bin reaches 1
+        self.assertEqual(clean.returncode, 0, clean.stderr)
+        self.assertNotIn("warning", clean.stdout)
 
     def test_beam_list_beside_the_program(self):
         # A copy of the program in a folder of its own reads the list there.
