@@ -138,10 +138,15 @@ void showEdgeWarnings(Vylsf& v, const std::vector<double>& freq, const std::vect
     std::vector<std::string> warnings = v.r.EDGEWARN;
     const float pitch = v.k.ws.PIXMM[v.k.ws.CURSLOT];
     if (std::string w = overshootWarning(freq, mtf, 0.5 / pitch); !w.empty()) warnings.push_back(std::move(w));
+    showWarnings(v.host(), warnings);
+}
+
+void showWarnings(Host& host, const std::vector<std::string>& warnings)
+{
     if (warnings.empty()) return;
     std::string text;
     for (const std::string& w : warnings) text += (text.empty() ? "" : "\n") + w;
-    v.host().MsgBox(text);
+    host.MsgBox(text);
 }
 
 } // namespace vantry

@@ -26,6 +26,9 @@ std::optional<size_t> askMtfSlot(Vylsf& v);
 /// none. The curve stays stored.
 void showEdgeWarnings(Vylsf& v, const std::vector<double>& freq, const std::vector<double>& mtf);
 
+/// One message box with the warnings, one line each; nothing when there are none.
+void showWarnings(Host& host, const std::vector<std::string>& warnings);
+
 /// |sum over k of lsf[k] exp(-i pi2 f k binw)| for f = n fint, n = 0 .. npts - 1: the direct
 /// transform of the LSF samples lsf[0 .. count-1] (bin width binw mm) at npts frequencies.
 std::vector<double> lsfTransformModulus(const float* lsf, int32_t count, float pi2, float binw,

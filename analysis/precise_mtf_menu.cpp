@@ -56,11 +56,7 @@ void PRECISEMTF(Vylsf& v)
     r.DSPMODE = 3;
     v.form().Caption = r.DATALBL[slot] + "  angle " + fixed(result.angleDeg, 3) + " deg";
     r.PRECISE = std::move(result);
-    if (!r.PRECISE.warnings.empty()) {
-        std::string text;
-        for (const std::string& w : r.PRECISE.warnings) text += (text.empty() ? "" : "\n") + w;
-        host.MsgBox(text);
-    }
+    showWarnings(host, r.PRECISE.warnings);
 }
 
 } // namespace vantry

@@ -40,7 +40,7 @@ struct Image {
 };
 
 /// An edge image whose ROI is `across` x `along` pixels (across the edge, along it), inside a
-/// margin; the edge through the ROI's centre unless the spec places it.
+/// margin; the edge through the ROI's centre unless the EdgeSpec places it.
 EdgeSpec specFor(EdgeSpec e, int32_t across, int32_t along)
 {
     const bool x = e.profile == Profile::AlongX;
