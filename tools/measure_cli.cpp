@@ -37,7 +37,9 @@ const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--t
                                           "--binw", "--shift", "--vfilter", "--fmax", "--fint", "--data-no", "--svg",
                                           "--mode", "--lines", "--nfmax", "--nfint", "--edge",
                                           "--edge-roi", "--flat", "--flat-roi", "--kerma", "--beam",
-                                          "--q", "--method"};
+                                          "--q", "--method", "--model", "--conversion", "--edge-h",
+                                          "--edge-h-roi", "--edge-v", "--edge-v-roi", "--edition",
+                                          "--report"};
 
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
