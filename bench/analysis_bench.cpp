@@ -3,6 +3,7 @@
 // its block loop in the summed and the line-by-line reading, and the stages of one block.
 #include "edge_image.h"
 #include "esf.h"
+#include "iec_nnps.h"
 #include "kernel_binding.h"
 #include "korvelf.h"
 #include "lsf.h"
@@ -309,3 +310,34 @@ void BM_preciseMtf300x128(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_preciseMtf300x128)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+/// A flat field of uniform noise about 2000, side x side pixels.
+std::vector<int16_t> iecFlatField(int32_t side)
+{
+    std::vector<int16_t> px(static_cast<size_t>(side) * side);
+    uint32_t state = 12345;
+    for (auto& p : px) {
+        state = state * 1664525u + 1013904223u;
+        p = static_cast<int16_t>(1950 + (state >> 25));
+    }
+    return px;
+}
+
+/// The IEC-style NNPS of a side x side area at 0.1 mm: 4096 (961 ROIs) and 1250 (the 125 mm
+/// square, 64 ROIs).
+void BM_iecNnps(benchmark::State& state)
+{
+    const auto side = static_cast<int32_t>(state.range(0));
+    const std::vector<int16_t> px = iecFlatField(side);
+    const vantry::FlatField field{px.data(), side, side};
+    for (auto _ : state) {
+        const auto r = vantry::measureIecNnps({field}, {0, 0, side, side}, 0.1, {});
+        benchmark::DoNotOptimize(r.nnpsH.data());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_iecNnps)->Arg(4096)->Arg(1250)->Unit(benchmark::kMillisecond);
