@@ -15,8 +15,6 @@ namespace {
 constexpr int kDqeColour = 14;
 /// The physical ranges of a detector measurement: beyond them the numbers are typing errors, and
 /// the chart's grid would step by infinities.
-constexpr double kMinKerma = 1e-3, kMaxKerma = 1e5;  // uGy
-constexpr double kMinQ = 1e3, kMaxQ = 1e6;           // photons per mm^2 and uGy
 
 std::string exponent(double value, int digits)
 {

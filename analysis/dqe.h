@@ -7,6 +7,10 @@
 
 namespace vantry {
 
+/// Physical ranges of the air kerma (uGy) and of q (photons per mm^2 and uGy).
+inline constexpr double kMinKerma = 1e-3, kMaxKerma = 1e5;
+inline constexpr double kMinQ = 1e3, kMaxQ = 1e6;
+
 /// Display mode of the DQE chart.
 constexpr int16_t kDqeMode = 5;
 

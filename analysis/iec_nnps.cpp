@@ -380,7 +380,8 @@ IecNnpsResult measureIecNnps(const std::vector<FlatField>& fields, const IecArea
                     " cycles/mm) holds no frequency.";
         return out;
     }
-    const auto bins = static_cast<int32_t>(std::floor(fmax / options.fint + 1e-9));
+    // A step typed in single precision (0.1f) still reaches the last frequency it names.
+    const auto bins = static_cast<int32_t>(std::floor(fmax / options.fint * (1 + 1e-6)));
     out.binWidth = options.fint;
     const double df = 1 / (kSide * pitchMm);
     BandValues bandH{bandSamples(false, df, options.fint, bins), {}, {}};

@@ -4,6 +4,7 @@
 
 #include "korvelf.h"
 #include "mtf_summary.h"
+#include "iec_nnps.h"
 #include "precise_mtf.h"
 
 #include <array>
@@ -89,6 +90,8 @@ struct VylsfRecord {
     std::array<int16_t, kCurveSlots> NPSNUM{}; ///< points of each stored noise curve
     int16_t NPSLAST = 0; ///< 1 after a noise curve was stored, 0 after an MTF
     std::array<int16_t, kCurveSlots> NPSRAW{}; ///< 1 for an absolute "2D-NPS" curve
+    std::string IECCONV = "none"; ///< conversion function last given to "IEC NNPS"
+    IecNnpsResult IECNPS;         ///< what the last "IEC NNPS" measured, with standard errors
     /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].
     std::vector<float> NPSRE, NPSIM, NPSFIT;
 

@@ -174,6 +174,7 @@ VylsfForm makeVylsfForm()
          {{"NNPS1D", "1D-NNPS"},
           {"NNPS2D", "2D-NNPS"},
           {"NPS2D", "2D-NPS"},
+          {"IECNNPS", "IEC NNPS"},
           {"SETNPS", "Setting"},
           {"NPSWF", "Window", false},
           {"KU3", "-"},
