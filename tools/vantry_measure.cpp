@@ -1,6 +1,7 @@
 // vantry-measure: the workspace's handlers on the scripted host, from the command line, so that
 // batch checks print the same numbers the windows show.
 #include "measure_cli.h"
+#include "measure_iec.h"
 #include "beam_qualities.h"
 #include "dqe.h"
 #include "esf.h"
@@ -1066,6 +1067,13 @@ int dqe(const Options& o)
     return 0;
 }
 
+/// --method iec chooses the IEC-style noise and DQE; any other method of nnps and dqe is a usage
+/// error there.
+bool isIec(const Options& o)
+{
+    return o.has("--method") && o.value("--method") == "iec";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -1095,9 +1103,9 @@ int main(int argc, char** argv)
     } else if (options->command == "mtf") {
         status = mtf(*options);
     } else if (options->command == "nnps") {
-        status = nnps(*options);
+        status = isIec(*options) ? iecNnps(*options) : nnps(*options);
     } else if (options->command == "dqe") {
-        status = dqe(*options);
+        status = isIec(*options) ? iecDqe(*options) : dqe(*options);
     } else {
         return usageError("unknown command " + options->command);
     }

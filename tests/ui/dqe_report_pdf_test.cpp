@@ -22,13 +22,6 @@
 using namespace vantry;
 namespace fs = std::filesystem;
 
-/// fontconfig 2.14 loses a few hundred bytes while it parses its configuration files, in any
-/// process that loads Qt's font database; the sanitizer build's leak check leaves those out.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 /// A fresh folder under the temporary folder, removed with the fixture.
