@@ -1,11 +1,11 @@
 #include "iec_dqe.h"
 
 #include "dqe.h"
-#include "numtext.h"
 
 #include <cmath>
 #include <cstdio>
-#include <tuple>
+#include <limits>
+#include <utility>
 
 namespace vantry {
 namespace {
@@ -20,6 +20,13 @@ long gridIndex(const PreciseMtfResult& m, double f)
         return -1;
     }
     return k;
+}
+
+std::string number(double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
 }
 
 /// Relative standard error of MTF^2 / NNPS from those of its parts.
@@ -43,20 +50,30 @@ IecDqeResult combineIecDqe(const PreciseMtfResult& edgeH, const PreciseMtfResult
         return out;
     }
     if (!(kerma >= kMinKerma && kerma <= kMaxKerma)) {
-        out.error = "The air kerma " + plainNumberTrimmed(kerma) + " uGy lies outside 0.001 .. 100000 uGy.";
+        out.error = "The air kerma " + number(kerma) + " uGy lies outside 0.001 .. 100000 uGy.";
         return out;
     }
     if (!(q >= kMinQ && q <= kMaxQ)) {
-        out.error = "q = " + plainNumberTrimmed(q) + " lies outside 1000 .. 1000000 per mm^2 and uGy.";
+        out.error = "q = " + number(q) + " lies outside 1000 .. 1000000 per mm^2 and uGy.";
         return out;
     }
-    double worstH = 0, worstV = 0, atH = 0, atV = 0;
+    // The row of each direction whose DQE lies furthest above 1 beyond twice its standard error.
+    struct Excess {
+        double z = 0, dqe = 0, se = 0, f = 0;
+        void take(double d, double e, double at)
+        {
+            if (!(d > 1 + 2 * e)) return;
+            const double score = e > 0 ? (d - 1) / e : std::numeric_limits<double>::infinity();
+            if (score <= z) return;
+            *this = {score, d, e, at};
+        }
+    } excessH, excessV;
     for (size_t i = 0; i < nnps.freq.size(); ++i) {
         const double f = nnps.freq[i];
         const long kh = gridIndex(edgeH, f), kv = gridIndex(edgeV, f);
         if (kh < 0 || kv < 0) {
             out.error = "The MTF of the " + std::string(kh < 0 ? "H" : "V") + " edge has no value at " +
-                        plainNumberTrimmed(f) + " cycles/mm: measure it on the NNPS's grid.";
+                        number(f) + " cycles/mm: measure it on the NNPS's grid.";
             return out;
         }
         IecDqeRow row;
@@ -68,7 +85,7 @@ IecDqeResult combineIecDqe(const PreciseMtfResult& edgeH, const PreciseMtfResult
         const DqePoint h = dqeAt(row.mtfH, row.nnpsH, q, kerma);
         const DqePoint v = dqeAt(row.mtfV, row.nnpsV, q, kerma);
         if (!std::isfinite(h.neq) || !std::isfinite(v.neq) || !std::isfinite(h.dqe) || !std::isfinite(v.dqe)) {
-            out.error = "The NEQ or DQE at " + plainNumberTrimmed(f) +
+            out.error = "The NEQ or DQE at " + number(f) +
                         " cycles/mm is not a finite number (an NNPS of 0?): no DQE.";
             return out;
         }
@@ -76,23 +93,18 @@ IecDqeResult combineIecDqe(const PreciseMtfResult& edgeH, const PreciseMtfResult
         row.dqeV = v.dqe;
         row.seDqeH = dqeError(h.dqe, row.mtfH, edgeH.se[static_cast<size_t>(kh)], row.nnpsH, nnps.seH[i]);
         row.seDqeV = dqeError(v.dqe, row.mtfV, edgeV.se[static_cast<size_t>(kv)], row.nnpsV, nnps.seV[i]);
-        if (row.dqeH > worstH) {
-            worstH = row.dqeH;
-            atH = f;
-        }
-        if (row.dqeV > worstV) {
-            worstV = row.dqeV;
-            atV = f;
-        }
+        excessH.take(row.dqeH, row.seDqeH, f);
+        excessV.take(row.dqeV, row.seDqeV, f);
         out.rows.push_back(row);
     }
-    for (const auto& [name, worst, at] : {std::tuple{"H", worstH, atH}, std::tuple{"V", worstV, atV}}) {
-        if (worst <= 1) continue;
-        char buf[200];
+    for (const auto& [name, e] : {std::pair{"H", excessH}, std::pair{"V", excessV}}) {
+        if (e.z == 0) continue;
+        char buf[260];
         std::snprintf(buf, sizeof buf,
-                      "warning the DQE %s reaches %.3f at %g cycles/mm: above 1, which no detector "
-                      "reaches; check the kerma, the beam's q and the conversion function",
-                      name, worst, at);
+                      "warning the DQE %s reaches %.3f (standard error %.3f) at %g cycles/mm: above 1 "
+                      "by more than two standard errors, which no detector reaches; check the kerma, "
+                      "the beam's q and the conversion function",
+                      name, e.dqe, e.se, e.f);
         out.warnings.emplace_back(buf);
     }
     return out;

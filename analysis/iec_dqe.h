@@ -26,8 +26,8 @@ struct IecDqeResult {
 
 /// DQE(f) = MTF(f)^2 / (NNPS(f) q K) per direction. The MTFs must be on the grid 0, fint, 2 fint,
 /// ... that holds every NNPS frequency; edgeH must be an H edge and edgeV a V edge. q and the
-/// kerma must lie in their physical ranges; a non-finite NEQ or DQE is refused; a DQE above 1 is
-/// a warning.
+/// kerma must lie in their physical ranges; a non-finite NEQ or DQE is refused; a DQE above 1 by
+/// more than twice its standard error is a warning.
 IecDqeResult combineIecDqe(const PreciseMtfResult& edgeH, const PreciseMtfResult& edgeV,
                            const IecNnpsResult& nnps, double q, double kerma);
 

@@ -20,6 +20,8 @@
 #include <cmath>
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace {
 
 using vantry::DqeReport;
@@ -42,6 +44,17 @@ std::string needGuiApplication()
     static char name[] = "vantry";
     static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session's runtime folder Qt warns on stderr and makes one in the temporary folder;
+    // make that private folder first, so a command line's error output stays its own.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::filesystem::path runtime =
+            std::filesystem::temp_directory_path() / ("runtime-" + std::to_string(::getuid()));
+        std::error_code ignored;
+        std::filesystem::create_directory(runtime, ignored);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, ignored);
+        qputenv("XDG_RUNTIME_DIR", runtime.string().c_str());
+    }
     const std::string locale = std::setlocale(LC_ALL, nullptr);
     static QGuiApplication* const application = new QGuiApplication(argc, argv);
     (void)application;
