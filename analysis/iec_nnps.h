@@ -22,10 +22,16 @@ inline constexpr int32_t kIecAxisLines = 7;
 /// Independent pixels a detector NNPS is asked to rest on.
 inline constexpr int64_t kIecPixelsAskedFor = 4000000;
 
+/// How the ROIs are transformed: with the passes of the 2D-NNPS (AVX2 where the processor has
+/// it) on the raw pixels, or with FFTW. Both give the same spectrum within float rounding; a
+/// logarithmic conversion always takes FFTW, which reads linearised values.
+enum class IecReading { Passes, Fftw };
+
 struct IecNnpsOptions {
     double fmax = 0;    ///< cycles/mm, last frequency of the grid; 0 for the Nyquist frequency
     double fint = 0.05; ///< cycles/mm, grid step; bin k is centred on k fint, k = 1, 2, ...
     ConversionFunction conversion; ///< applied to every pixel before anything else
+    IecReading reading = IecReading::Passes;
 };
 
 /// One flat field: width x height Int16 pixels, row-major.

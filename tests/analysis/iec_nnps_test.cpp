@@ -310,3 +310,29 @@ TEST(IecNnps, StandardErrorsMatchTheSpreadOverSeeds)
     EXPECT_GT(median, 1 / 1.5);
     EXPECT_LT(median, 1.5);
 }
+
+TEST(IecNnps, PassesAndFftwReadTheSameSpectrumAndErrors)
+{
+    // Shading, an offset and a plane wave, so that the surface and both bands carry weight.
+    const int32_t w = 700, h = 520;
+    Image im = counter(w, h, 3, 40, [](int n) { return 500.0 + n; });
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            auto& p = im.px[static_cast<size_t>(y) * w + x];
+            p = static_cast<int16_t>(p + std::lround(1e-4 * (x - 300.0) * (y - 200.0) + 20 * std::cos(0.3 * x + 0.02 * y)));
+        }
+    }
+    IecNnpsOptions o;
+    o.conversion = {ConversionFunction::Model::Linear, 1, 500};
+    const IecNnpsResult passes = measureIecNnps({im.field()}, {10, 4, 680, 510}, kPitch, o);
+    o.reading = IecReading::Fftw;
+    const IecNnpsResult fftw = measureIecNnps({im.field()}, {10, 4, 680, 510}, kPitch, o);
+    ASSERT_TRUE(passes.error.empty()) << passes.error;
+    ASSERT_EQ(passes.freq.size(), fftw.freq.size());
+    for (size_t k = 0; k < fftw.freq.size(); ++k) {
+        EXPECT_NEAR(passes.nnpsH[k], fftw.nnpsH[k], 2e-5 * fftw.nnpsH[k]) << fftw.freq[k];
+        EXPECT_NEAR(passes.nnpsV[k], fftw.nnpsV[k], 2e-5 * fftw.nnpsV[k]) << fftw.freq[k];
+        EXPECT_NEAR(passes.seH[k], fftw.seH[k], 1e-3 * fftw.seH[k]) << fftw.freq[k];
+        EXPECT_NEAR(passes.seV[k], fftw.seV[k], 1e-3 * fftw.seV[k]) << fftw.freq[k];
+    }
+}
