@@ -1,6 +1,7 @@
 // vantry-measure: the workspace's handlers on the scripted host, from the command line, so that
 // batch checks print the same numbers the windows show.
 #include "measure_cli.h"
+#include "measure_convert.h"
 #include "beam_qualities.h"
 #include "dqe.h"
 #include "esf.h"
@@ -62,6 +63,8 @@ const char* const vantry::cli::kUsage =
     "                           --flat-roi X,Y,W,H --preset NAME [--list PATH] --kerma K\n"
     "                           --beam NAME [--q Q] [--mode 2d|1d-h|1d-v] [--lines N]\n"
     "                           [--vfilter 0|1] [--nfmax F] [--nfint F] [--svg OUT]\n"
+    "       vantry-measure convert --preset NAME [--list PATH] --roi X,Y,W,H --flat FILE --kerma K\n"
+    "                           [--flat FILE --kerma K ...] [--model linear|log]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -247,6 +250,34 @@ const char* const vantry::cli::kUsage =
     "  --nfmax F, --nfint F  the noise \"Setting\", as for nnps; --nfmax also ends the\n"
     "                   chart's frequency axis\n"
     "  --svg OUT        write the DQE chart (960 x 720 pixels) as an SVG picture\n"
+    "\n"
+    "convert  the conversion function of a detector (mean pixel value against air kerma) from\n"
+    "         flat fields taken at known kerma: each --flat is read with the --preset as read\n"
+    "         reads it, the mean of its pixels over --roi is taken, and a least-squares line is\n"
+    "         fitted through (K, mean) (linear) or (ln K, mean) (log). Prints, in order:\n"
+    "           warning TEXT   one line per doubt, the fit being kept: a flat field whose kerma\n"
+    "                          read back through the function lies more than 2 % off its K, an\n"
+    "                          r2 below 0.99\n"
+    "           model M        linear or log\n"
+    "           slope S        pixel value per uGy (linear) or per e-fold of kerma (log), %.9g\n"
+    "           intercept I    pixel value at 0 uGy (linear) or at 1 uGy (log), %.9g\n"
+    "           r2 R           coefficient of determination of the means (%.6f)\n"
+    "           conversion T   the function as --conversion takes it: linear:S,I or log:S,I\n"
+    "           point K M F R  one line per flat field, in the order given: its kerma K (%g),\n"
+    "                          the mean M over the ROI and the fitted value F there (%.4f\n"
+    "                          each), and R = 100 (K' - K) / K (%.3f), K' the kerma the\n"
+    "                          function gives for M: (M - I) / S, or exp((M - I) / S)\n"
+    "         A usage error (exit 2): a --flat without its --kerma or the reverse (the n-th\n"
+    "         --kerma belongs to the n-th --flat), fewer than three flat fields, one file given\n"
+    "         twice, a --kerma that is not a number, a --model other than linear and log.\n"
+    "         Exit 3 with the reason: a file that is not read, a ROI not wholly inside a flat\n"
+    "         field, a kerma that is not positive, all fields at one kerma, means that do not\n"
+    "         change with the kerma.\n"
+    "\n"
+    "  --roi X,Y,W,H    the ROI the mean is taken over, in every flat field (required)\n"
+    "  --flat FILE      a flat field (at least three; no file twice)\n"
+    "  --kerma K        the air kerma at the detector, uGy, of the --flat before it\n"
+    "  --model M        linear (the default) or log\n"
     "\n"
     "Every number is the whole argument (no blanks, no trailing characters, no nan or inf) and\n"
     "within its range; each command takes only the options listed for it.\n"
@@ -1098,6 +1129,8 @@ int main(int argc, char** argv)
         status = nnps(*options);
     } else if (options->command == "dqe") {
         status = dqe(*options);
+    } else if (options->command == "convert") {
+        status = convert(*options);
     } else {
         return usageError("unknown command " + options->command);
     }
