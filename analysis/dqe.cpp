@@ -6,6 +6,7 @@
 #include "spline.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -17,6 +18,7 @@ constexpr int kDqeColour = 14;
 /// the chart's grid would step by infinities.
 constexpr double kMinKerma = 1e-3, kMaxKerma = 1e5;  // uGy
 constexpr double kMinQ = 1e3, kMaxQ = 1e6;           // photons per mm^2 and uGy
+constexpr const char* kDefaultEdition = "2015";
 
 std::string exponent(double value, int digits)
 {
@@ -39,6 +41,21 @@ std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt
         return std::nullopt;
     }
     return static_cast<int16_t>(d);
+}
+
+std::string trimmed(const std::string& text)
+{
+    const size_t from = text.find_first_not_of(" \t");
+    if (from == std::string::npos) return {};
+    return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
+}
+
+/// A note on the beam list as a warning line: "warning line 5 of the beam list repeats ...".
+std::string asWarning(std::string text)
+{
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return "warning " + text;
 }
 
 } // namespace
@@ -66,20 +83,33 @@ void DQECLC(Vylsf& v)
     }
     const auto beam = host.InputBox("Beam quality = ", r.DQEBEAM);
     if (!beam) return;
-    std::string name = *beam;
-    name.erase(0, name.find_first_not_of(" \t"));
-    name.erase(name.find_last_not_of(" \t") + 1);
+    const std::string name = trimmed(*beam);
+    const auto editionAnswer = host.InputBox("Edition (2015 or 2003) = ", kDefaultEdition);
+    if (!editionAnswer) return;
+    std::string edition = trimmed(*editionAnswer);
+    if (edition.empty()) edition = kDefaultEdition;
+    if (edition != "2015" && edition != "2003") {
+        host.MsgBox("The edition must be 2015 or 2003, not " + edition + ".");
+        return;
+    }
     const BeamList list = readBeamList(v.k.ws.programFolder / kBeamListFileName);
+    const BeamQuality* listed = findBeam(list, name, edition);
+    // A repeated line never counts, which a site editing the list wants to know; the list's other
+    // faults matter only when the beam is not found in what could be read.
+    std::vector<std::string> notes = list.repeats();
+    if (listed == nullptr) {
+        for (const std::string& e : list.faults()) notes.push_back(e);
+    }
+    for (const std::string& e : notes) host.MsgBox(asWarning(e));
+    // q is always asked: the listed value is offered, and a typed one overrides it.
+    const std::string offered = plainNumber(listed != nullptr ? listed->q : r.DQEQ);
+    const auto typed = host.InputBox("q (1/(mm^2 uGy)) for " + name + " = ", offered);
+    if (!typed) return;
     double q = 0;
-    if (const BeamQuality* b = findBeam(list, name)) {
-        q = b->q;
+    if (listed != nullptr && (*typed == offered || trimmed(*typed).empty())) {
+        q = listed->q;
     } else {
-        // The list's faults matter only when the beam is not found in what could be read.
-        for (const std::string& e : list.errors) host.MsgBox(e);
-        const auto typed = askNumberOrCancel(host, "q (1/(mm^2 uGy)) for " + name + " = ",
-                                             plainNumber(r.DQEQ));
-        if (!typed) return;
-        q = *typed;
+        q = leadingNumber(*typed);
     }
     if (!(q >= kMinQ && q <= kMaxQ)) {
         host.MsgBox("q must be a number of photons per mm^2 and uGy from 1000 to 1000000, not " +
@@ -125,6 +155,7 @@ void DQECLC(Vylsf& v)
         dqe.push_back(p.dqe);
     }
     r.DQEBEAM = name;
+    r.DQEEDITION = edition;
     r.DQEQ = q;
     r.DQEKERMA = static_cast<float>(*kerma);
     r.DQEMTFNO = *mtfNo;

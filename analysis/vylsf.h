@@ -95,6 +95,7 @@ struct VylsfRecord {
     // DQE and NEQ of a stored MTF and NNPS
     int16_t LASTMTFNO = 0, LASTNPSNO = 0; ///< data numbers of the curves stored last
     std::string DQEBEAM = "RQA5";         ///< beam quality last typed
+    std::string DQEEDITION = "2015";      ///< edition of the beam list of the last DQE
     float DQEKERMA = 2.5f;                ///< air kerma at the detector last typed, uGy
     double DQEQ = 0;                      ///< photons per mm^2 and uGy of the last DQE
     int16_t DQEMTFNO = 0, DQENPSNO = 0;   ///< the curves of the last DQE

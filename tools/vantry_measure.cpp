@@ -61,8 +61,8 @@ const char* const vantry::cli::kUsage =
     "                           [--data-no D] [--svg OUT]\n"
     "       vantry-measure dqe --edge FILE --edge-roi X,Y,W,H --flat FILE [--flat FILE ...]\n"
     "                           --flat-roi X,Y,W,H --preset NAME [--list PATH] --kerma K\n"
-    "                           --beam NAME [--q Q] [--mode 2d|1d-h|1d-v] [--lines N]\n"
-    "                           [--vfilter 0|1] [--nfmax F] [--nfint F] [--svg OUT]\n"
+    "                           --beam NAME [--edition 2015|2003] [--q Q] [--mode 2d|1d-h|1d-v]\n"
+    "                           [--lines N] [--vfilter 0|1] [--nfmax F] [--nfint F] [--svg OUT]\n"
     "       vantry-measure convert --preset NAME [--list PATH] --roi X,Y,W,H --flat FILE --kerma K\n"
     "                           [--flat FILE --kerma K ...] [--model linear|log]\n"
     "       vantry-measure --help\n"
@@ -221,19 +221,23 @@ const char* const vantry::cli::kUsage =
     "              0.1 mm or more, stored as data number 1;\n"
     "           2. the flat fields as nnps measures them (--flat-roi for --roi, every --flat a\n"
     "              FILE), stored as data number 2;\n"
-    "           3. \"DQE calc.\" of the \"DQE\" menu answered with 1, 2, the beam, its q when the\n"
-    "              beam is not in BEAMQ.TXT beside the program, and K; then \"Clip DQE\".\n"
-    "         Prints the edge's warning lines as mtf does and a warning line for a DQE above 1,\n"
-    "         then the \"Clip DQE\" table: a header\n"
-    "         (the two curves' numbers and labels, the\n"
+    "           3. \"DQE calc.\" of the \"DQE\" menu answered with 1, 2, the beam, the edition,\n"
+    "              q (--q, else the value BEAMQ.TXT beside the program lists for the beam in\n"
+    "              that edition) and K; then \"Clip DQE\".\n"
+    "         Prints the edge's warning lines as mtf does, a warning line per line of BEAMQ.TXT\n"
+    "         that repeats a name within one edition (the first is used) and, with --q for a\n"
+    "         beam the list lacks, per line it could not read, and a warning line for a DQE\n"
+    "         above 1; then the \"Clip DQE\" table: a header (the two curves' numbers and\n"
+    "         labels, the\n"
     "         beam, q=Q /(mm^2 uGy), Ka=K uGy), the column row f (1/mm), MTF, NNPS (mm^2),\n"
     "         NEQ (1/mm^2), DQE, then one row per frequency of the NNPS curve up to the last\n"
     "         frequency of both curves: f as \"0.00\", MTF \"0.0000\", NNPS \"1.234E-06\", NEQ\n"
     "         \"1.2345E+05\", DQE \"0.0000\", separated by TABs. NEQ = MTF^2 / NNPS and\n"
     "         DQE = NEQ / (q K). A usage error exits with 2; an edge the MTF refuses, a flat\n"
     "         field the NNPS refuses (a mean not clearly above zero among others), a K outside\n"
-    "         0.001 .. 100000 uGy or a q outside 1000 .. 1000000, a beam neither in the list nor\n"
-    "         given a --q, or a beam list that cannot be read whole, exits with 3 and the reason.\n"
+    "         0.001 .. 100000 uGy or a q outside 1000 .. 1000000, and without --q a beam not in\n"
+    "         the list for the edition or a beam list that cannot be read whole (missing, or a\n"
+    "         line that is not NAME Q EDITION), exits with 3 and the reason.\n"
     "\n"
     "  --edge FILE      the edge image (required, once)\n"
     "  --edge-roi X,Y,W,H  the ROI across the edge, as --roi of mtf (required)\n"
@@ -242,8 +246,10 @@ const char* const vantry::cli::kUsage =
     "  --kerma K        answers \"Air kerma (uGy) = \": the air kerma at the detector of the\n"
     "                   flat fields, in uGy (required)\n"
     "  --beam NAME      answers \"Beam quality = \" (required): q is taken from BEAMQ.TXT\n"
-    "  --q Q            answers \"q (1/(mm^2 uGy)) for NAME = \" for a beam that is not in\n"
-    "                   BEAMQ.TXT; with a beam that is in it, --q is a usage error\n"
+    "  --edition E      answers \"Edition (2015 or 2003) = \": which block of BEAMQ.TXT gives\n"
+    "                   q, the first line of the beam whose edition field holds E (default 2015)\n"
+    "  --q Q            answers \"q (1/(mm^2 uGy)) for NAME = \": a beam that is not in\n"
+    "                   BEAMQ.TXT needs it; for a listed beam it overrides the listed q\n"
     "  --mode M         the noise item: 2d (default), 1d-h or 1d-v, as for nnps\n"
     "  --lines N        the lines of 1d-h and 1d-v, as for nnps (default 7)\n"
     "  --vfilter 0|1    answers \"V-filter 0..off 1..on = \" of the MTF (default 0)\n"
@@ -301,8 +307,8 @@ const std::vector<std::string> kNnpsOptions = {"--preset", "--list",  "--roi",  
 /// The options of dqe.
 const std::vector<std::string> kDqeOptions = {"--edge",  "--edge-roi", "--flat",  "--flat-roi",
                                               "--preset", "--list",    "--kerma", "--beam",
-                                              "--q",      "--mode",    "--lines", "--vfilter",
-                                              "--nfmax",  "--nfint",   "--svg"};
+                                              "--q",      "--edition", "--mode",  "--lines",
+                                              "--vfilter", "--nfmax",  "--nfint", "--svg"};
 /// The options of read, view and roi.
 const std::vector<std::string> kReadOptions = {"--preset", "--list", "--to-log", "--to-linear",
                                                "--linear-adj", "--dump"};
@@ -1042,18 +1048,22 @@ int dqe(const Options& o)
     if (beam.empty()) return usageError("--beam needs a name");
     if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
 
-    // The list "DQE calc." reads decides whether it asks for q.
-    const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
-    if (!beams.errors.empty()) return failure("beam list: " + oneLine(beams.errors.front()));
-    const BeamQuality* listed = findBeam(beams, beam);
-    if (listed != nullptr && o.has("--q")) {
-        return usageError("--q is for a beam quality that is not in " +
-                          std::string(kBeamListFileName) + ", and " + listed->name +
-                          " is in it with q = " + plainNumberTrimmed(listed->q));
+    const std::string edition = o.has("--edition") ? o.value("--edition") : "2015";
+    if (edition != "2015" && edition != "2003") {
+        return usageError("--edition needs 2015 or 2003, not \"" + edition + "\"");
     }
-    if (listed == nullptr && !o.has("--q")) {
-        return failure("the beam quality " + beam + " is not in " + kBeamListFileName +
-                       ": give its q (1/(mm^2 uGy)) with --q");
+
+    // Without --q, q comes from the list "DQE calc." reads, which must then be whole and hold the
+    // beam; a typed q needs no list.
+    if (!o.has("--q")) {
+        const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
+        if (const auto faults = beams.faults(); !faults.empty()) {
+            return failure("beam list: " + oneLine(faults.front()));
+        }
+        if (findBeam(beams, beam, edition) == nullptr) {
+            return failure("the beam quality " + beam + " is not in " + kBeamListFileName +
+                           " for the " + edition + " edition: give its q (1/(mm^2 uGy)) with --q");
+        }
     }
 
     Session s;
@@ -1078,12 +1088,14 @@ int dqe(const Options& o)
 
     Step calc{"DQE calc.",
               DQECLC,
-              {{"MTF data No.= ", "1"}, {"NNPS data No.= ", "2"}, {"Beam quality = ", beam}},
+              {{"MTF data No.= ", "1"},
+               {"NNPS data No.= ", "2"},
+               {"Beam quality = ", beam},
+               {"Edition (2015 or 2003) = ", edition},
+               {"q (1/(mm^2 uGy)) for " + beam + " = ",
+                o.has("--q") ? o.value("--q") : ScriptedHost::kAcceptDefault},
+               {"Air kerma (uGy) = ", o.value("--kerma")}},
               kDqeMode};
-    if (listed == nullptr) {
-        calc.answers.emplace_back("q (1/(mm^2 uGy)) for " + beam + " = ", o.value("--q"));
-    }
-    calc.answers.emplace_back("Air kerma (uGy) = ", o.value("--kerma"));
     if (std::string why = run(s, v, calc); !why.empty()) return failure(why);
     s.host.clipboardText.clear();
     if (std::string why = run(s, v, {"Clip DQE", CLIPDQE, {}, kDqeMode}); !why.empty()) {

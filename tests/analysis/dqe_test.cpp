@@ -42,6 +42,40 @@ TEST(BeamList, ShippedValuesSiteLinesAndMalformedLines)
     EXPECT_FALSE(readBeamList("/nonexistent/BEAMQ.TXT").errors.empty());
 }
 
+TEST(BeamList, EditionsAndNamesRepeatedWithinOne)
+{
+    const BeamList shipped = readBeamList(std::filesystem::path(VANTRY_BIN_DIR) / "BEAMQ.TXT");
+    EXPECT_EQ(findBeam(shipped, "RQA5", "2015")->q, 29653);
+    EXPECT_EQ(findBeam(shipped, "rqa5", "2003")->q, 30174);
+    EXPECT_EQ(findBeam(shipped, "RQA3", "2003")->q, 21759);
+    EXPECT_EQ(findBeam(shipped, "RQA7", "2003")->q, 32362);
+    EXPECT_EQ(findBeam(shipped, "RQA5", "1999"), nullptr);
+    EXPECT_EQ(findBeam(shipped, "RQA6", "2015"), nullptr);
+
+    const BeamList list = parseBeamList("name q edition\n"
+                                        "RQA5 29653 IEC62220-1-1:2015\n"
+                                        "RQA5 30174 IEC62220-1:2003\n"
+                                        "rqa5 31000 IEC62220-1-1:2015 site\n"
+                                        "RQA9 -1 broken 2015\n"
+                                        "SITE-W 25000 local 2026\n"
+                                        "SITE-W 26000 site 2026\n"
+                                        "SITE-W 27000 other\n");
+    ASSERT_EQ(list.errors.size(), 3u);
+    EXPECT_EQ(list.errors[0], "Line 4 of the beam list repeats rqa5 of the 2015 edition: line 2 is used.");
+    EXPECT_EQ(list.errors[2], "Line 7 of the beam list repeats SITE-W of the 2026 edition: line 6 is used.");
+    EXPECT_EQ(list.repeats(), (std::vector<std::string>{list.errors[0], list.errors[2]}));
+    ASSERT_EQ(list.faults().size(), 1u);
+    EXPECT_NE(list.faults()[0].find("Line 5"), std::string::npos) << list.faults()[0];
+    ASSERT_EQ(list.beams.size(), 4u) << "a repeat is left out, another edition kept";
+    EXPECT_EQ(findBeam(list, "RQA5", "2015")->q, 29653) << "the first of the edition";
+    EXPECT_EQ(findBeam(list, "RQA5", "2003")->q, 30174);
+    EXPECT_EQ(findBeam(list, "RQA5")->q, 29653) << "without an edition, the first of the name";
+    EXPECT_EQ(findBeam(list, "SITE-W", "other")->q, 27000) << "an edition without a year is its text";
+    EXPECT_EQ(editionKey("IEC62220-1-1:2015"), "2015");
+    EXPECT_EQ(editionKey("IEC62220-1:2003"), "2003");
+    EXPECT_EQ(editionKey("v12345 local"), "v12345 local") << "five digits are no year";
+}
+
 TEST(MtfSummary, GaussianFiguresWithinTheInterpolationErrorOfTheAnalyticOnes)
 {
     const double s = 0.08; // mm
@@ -121,7 +155,8 @@ TEST_F(Dqe, QuantumLimitedDetectorHasDqeOneAndNeqQKerma)
     const double q = 29653, kerma = 2.5;
     poissonFlat(q * kerma * 0.01); // 741.3 counts a pixel
     storeMtf(1, 1.0);
-    answer({ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5", "2.5"});
+    answer({ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5",
+            ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "2.5"});
     DQECLC(v);
     ASSERT_EQ(v.r.DQEVAL.size(), 25u) << (host.messages.empty() ? "" : host.messages.back());
     EXPECT_EQ(host.prompts[1].prompt, "MTF data No.= ");
@@ -147,7 +182,8 @@ TEST_F(Dqe, PreciseCurveIsTakenByDqeCalcAsStored)
     ASSERT_EQ(v.r.MTFHASERR[0], 1) << (host.messages.empty() ? "" : host.messages.back());
     const double q = 29653, kerma = 2.5;
     poissonFlat(q * kerma * 0.01);
-    answer({ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5", "2.5"});
+    answer({ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5",
+            ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "2.5"});
     DQECLC(v);
     ASSERT_EQ(v.r.DQEMTFNO, 1) << "the MTF stored last is the default";
     ASSERT_FALSE(v.r.DQEMTF.empty()) << (host.messages.empty() ? "" : host.messages.back());
@@ -198,7 +234,7 @@ TEST_F(Dqe, KermaOrQOutsideTheirPhysicalRangesIsRefused)
     storeMtf(1, 1.0);
     for (const char* kerma : {"1e-310", "0.0009", "100001"}) {
         host.messages.clear();
-        answer({"1", "2", "RQA5", kerma});
+        answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, kerma});
         DQECLC(v);
         ASSERT_EQ(host.messages.size(), 1u) << kerma;
         EXPECT_NE(host.messages[0].find("from 0.001 to 100000"), std::string::npos) << host.messages[0];
@@ -206,14 +242,14 @@ TEST_F(Dqe, KermaOrQOutsideTheirPhysicalRangesIsRefused)
     }
     for (const char* q : {"1e-200", "999", "1000001"}) {
         host.messages.clear();
-        answer({"1", "2", "SITE-X", q});
+        answer({"1", "2", "SITE-X", "2015", q});
         DQECLC(v);
         ASSERT_FALSE(host.messages.empty()) << q;
         EXPECT_NE(host.messages.back().find("from 1000 to 1000000"), std::string::npos) << host.messages.back();
         host.inputAnswers.clear();
     }
     host.messages.clear();
-    answer({"1", "2", "RQA5", "0.001"});
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "0.001"});
     DQECLC(v);
     ASSERT_EQ(v.r.DQEVAL.size(), 25u) << "the ends of the range are taken";
     ASSERT_EQ(host.messages.size(), 1u);
@@ -225,13 +261,13 @@ TEST_F(Dqe, KermaAndMtfScaleTheDqeAsTheDefinitionSays)
     poissonFlat(741.3, 512);
     storeMtf(1, 1.0);
     storeMtf(3, 0.5);
-    answer({"1", "2", "RQA5", "2.5"});
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "2.5"});
     DQECLC(v);
     const std::vector<double> base = v.r.DQEVAL;
-    answer({"1", "2", "RQA5", "5"});
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "5"});
     DQECLC(v);
     for (size_t i = 0; i < base.size(); ++i) EXPECT_NEAR(v.r.DQEVAL[i], base[i] / 2, 1e-9 * base[i]);
-    answer({"3", "2", "RQA5", "2.5"});
+    answer({"3", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "2.5"});
     DQECLC(v);
     for (size_t i = 0; i < base.size(); ++i) EXPECT_NEAR(v.r.DQEVAL[i], base[i] / 4, 1e-6 * base[i]);
     EXPECT_FLOAT_EQ(v.r.DQEKERMA, 2.5f);
@@ -241,7 +277,8 @@ TEST_F(Dqe, DqeAboveOneIsReportedAndDrawnUnclamped)
 {
     poissonFlat(741.3, 256);
     storeMtf(1, 1.0);
-    answer({"1", "2", "RQA5", "0.5"}); // a kerma five times too low: DQE near 5
+    // a kerma five times too low: DQE near 5
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "0.5"});
     DQECLC(v);
     ASSERT_FALSE(v.r.DQEVAL.empty());
     const double top = *std::max_element(v.r.DQEVAL.begin(), v.r.DQEVAL.end());
@@ -261,20 +298,26 @@ TEST_F(Dqe, UnknownBeamAsksForQAndBadAnswersChangeNothing)
 {
     poissonFlat(741.3, 256);
     storeMtf(1, 1.0);
-    answer({"1", "2", "SITE-X", "30000", "2.5"});
+    answer({"1", "2", "SITE-X", "2015", "30000", "2.5"});
     DQECLC(v);
-    EXPECT_EQ(host.prompts[4].prompt, "q (1/(mm^2 uGy)) for SITE-X = ");
+    EXPECT_EQ(host.prompts[4].prompt, "Edition (2015 or 2003) = ");
+    EXPECT_EQ(host.prompts[4].deflt, "2015");
+    EXPECT_EQ(host.prompts[5].prompt, "q (1/(mm^2 uGy)) for SITE-X = ");
+    EXPECT_EQ(host.prompts[5].deflt, " 0") << "no listed q, and none typed before";
     EXPECT_EQ(v.r.DQEQ, 30000);
     const auto kept = v.r.DQEVAL;
     host.messages.clear();
     for (std::initializer_list<const char*> answers :
-         {std::initializer_list<const char*>{"4", "2"}, {"1", "3"}, {"1", "2", "RQA5", "0"},
-          {"1", "2", "RQA5", "-1"}, {"1", "2", "NOPE", "abc"}}) {
+         {std::initializer_list<const char*>{"4", "2"}, {"1", "3"},
+          {"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "0"},
+          {"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "-1"},
+          {"1", "2", "NOPE", "2015", "abc"}, {"1", "2", "RQA5", "2010"}}) {
         answer(answers);
         DQECLC(v);
         host.inputAnswers.clear(); // a refusal leaves the later answers unasked
     }
-    EXPECT_EQ(host.messages.size(), 5u);
+    ASSERT_EQ(host.messages.size(), 6u);
+    EXPECT_EQ(host.messages[5], "The edition must be 2015 or 2003, not 2010.");
     EXPECT_EQ(v.r.DQEVAL, kept);
     answer({"2"});
     NPS2D_Click(v); // an absolute spectrum under 2
@@ -283,6 +326,81 @@ TEST_F(Dqe, UnknownBeamAsksForQAndBadAnswersChangeNothing)
     DQECLC(v);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find("absolute"), std::string::npos) << host.messages[0];
+}
+
+TEST_F(Dqe, EditionChoosesQAndATypedQOverridesTheList)
+{
+    poissonFlat(741.3, 256); // DQE 1 at 2.5 uGy: at 5 well below 1, so no warning
+    storeMtf(1, 1.0);
+    const auto calc = [this](std::initializer_list<const char*> answers) {
+        host.messages.clear();
+        answer(answers);
+        DQECLC(v);
+        EXPECT_TRUE(host.inputAnswers.empty());
+        EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+        return v.r.DQEVAL;
+    };
+    const std::vector<double> rqa5 =
+        calc({"1", "2", "RQA5", ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "5"});
+    const auto& asked = host.prompts;
+    EXPECT_EQ(asked[asked.size() - 3].prompt, "Edition (2015 or 2003) = ");
+    EXPECT_EQ(asked[asked.size() - 2].prompt, "q (1/(mm^2 uGy)) for RQA5 = ");
+    EXPECT_EQ(asked[asked.size() - 2].deflt, " 29653") << "the listed q offered";
+    EXPECT_EQ(v.r.DQEQ, 29653);
+    EXPECT_EQ(v.r.DQEEDITION, "2015");
+    ASSERT_EQ(rqa5.size(), 25u);
+    // DQE = NEQ / (q K): the 2003 value of RQA5 scales every bin by 29653 / 30174.
+    const std::vector<double> older =
+        calc({"1", "2", "rqa5", " 2003 ", ScriptedHost::kAcceptDefault, "5"});
+    EXPECT_EQ(asked[asked.size() - 2].deflt, " 30174");
+    EXPECT_EQ(v.r.DQEQ, 30174);
+    EXPECT_EQ(v.r.DQEEDITION, "2003");
+    for (size_t i = 0; i < rqa5.size(); ++i) {
+        EXPECT_NEAR(older[i], rqa5[i] * 29653 / 30174, 1e-12 * rqa5[i]) << i;
+    }
+    // A typed q overrides the listed one; an empty answer takes the listed one.
+    const std::vector<double> typed = calc({"1", "2", "RQA5", "2015", "40000", "5"});
+    EXPECT_EQ(v.r.DQEQ, 40000);
+    for (size_t i = 0; i < rqa5.size(); ++i) {
+        EXPECT_NEAR(typed[i], rqa5[i] * 29653 / 40000, 1e-12 * rqa5[i]) << i;
+    }
+    calc({"1", "2", "RQA5", "", "  ", "5"});
+    EXPECT_EQ(v.r.DQEQ, 29653);
+    EXPECT_EQ(v.r.DQEEDITION, "2015") << "an empty edition is the default";
+}
+
+TEST_F(Dqe, RepeatedBeamIsWarnedAndAFaultyListStillTakesATypedQ)
+{
+    poissonFlat(741.3, 256);
+    storeMtf(1, 1.0);
+    std::ofstream(folder / "BEAMQ.TXT", std::ios::binary)
+        << "name q edition\nRQA5 29653 IEC62220-1-1:2015\nRQA5 33000 IEC62220-1-1:2015\n"
+           "RQA9 x broken\n";
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "5"});
+    DQECLC(v);
+    ASSERT_EQ(host.messages.size(), 1u) << "the fault of another line does not matter here";
+    EXPECT_EQ(host.messages[0],
+              "warning line 3 of the beam list repeats RQA5 of the 2015 edition: line 2 is used");
+    EXPECT_EQ(v.r.DQEQ, 29653);
+    EXPECT_EQ(v.r.DQEVAL.size(), 25u);
+
+    // Without a list, q is typed: the DQE is computed with it, the missing list named.
+    std::filesystem::remove(folder / "BEAMQ.TXT");
+    host.messages.clear();
+    answer({"1", "2", "RQA5", "2015", "30000", "5"});
+    DQECLC(v);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("warning the beam list ", 0), 0u) << host.messages[0];
+    EXPECT_NE(host.messages[0].find("cannot be read"), std::string::npos) << host.messages[0];
+    EXPECT_EQ(host.prompts.back().prompt, "Air kerma (uGy) = ");
+    EXPECT_EQ(v.r.DQEQ, 30000);
+    EXPECT_EQ(v.r.DQEVAL.size(), 25u);
+    // An accepted default without a listed value is no q.
+    host.messages.clear();
+    answer({"1", "2", "RQA5", "2015", ""});
+    DQECLC(v);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_NE(host.messages[1].find("from 1000 to 1000000, not 0"), std::string::npos) << host.messages[1];
 }
 
 TEST_F(Dqe, ClipWithoutADqeSaysSo)
