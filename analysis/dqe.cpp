@@ -50,6 +50,13 @@ std::string trimmed(const std::string& text)
     return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
 }
 
+std::string pitchText(float pitch)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(pitch));
+    return buf;
+}
+
 /// A note on the beam list as a warning line: "warning line 5 of the beam list repeats ...".
 std::string asWarning(std::string text)
 {
@@ -79,6 +86,16 @@ void DQECLC(Vylsf& v)
         host.MsgBox("Curve No." + std::to_string(*npsNo) +
                     " is an absolute NPS (\"2D-NPS\"): the DQE needs a normalised one (\"2D-NNPS\" or "
                     "\"1D-NNPS\").");
+        return;
+    }
+    // The two curves are combined frequency by frequency: they must come from pixels of one size.
+    const float mtfPitch = r.MTFPITCH[m], npsPitch = r.NPSPITCH[n];
+    if (mtfPitch > 0 && npsPitch > 0 &&
+        std::fabs(mtfPitch - npsPitch) > 1e-6f * std::max(mtfPitch, npsPitch)) {
+        host.MsgBox("The MTF curve No." + std::to_string(*mtfNo) + " was measured on pixels of " +
+                    pitchText(mtfPitch) + " mm and the NNPS curve No." + std::to_string(*npsNo) +
+                    " on pixels of " + pitchText(npsPitch) +
+                    " mm: the DQE needs both from pixels of one size.");
         return;
     }
     const auto beam = host.InputBox("Beam quality = ", r.DQEBEAM);

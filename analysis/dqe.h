@@ -10,10 +10,12 @@ namespace vantry {
 /// Display mode of the DQE chart.
 constexpr int16_t kDqeMode = 5;
 
-/// Menu "DQE calc.": asks the MTF and NNPS data numbers, the beam quality (q from BEAMQ.TXT, or
-/// typed when the beam is not in the list) and the air kerma in uGy; computes NEQ = MTF^2 / NNPS
-/// and DQE = NEQ / (q K_a) on the NNPS curve's frequencies up to the last of either curve, and
-/// draws the DQE chart. Anything unusable gets a message and changes nothing.
+/// Menu "DQE calc.": asks the MTF and NNPS data numbers (refusing curves measured on pixels of
+/// different size), the beam quality, the edition of the beam list (2015 or 2003), q (the listed
+/// value offered; a typed one overrides it, and a beam not in the list needs one) and the air
+/// kerma in uGy; computes NEQ = MTF^2 / NNPS and DQE = NEQ / (q K_a) on the NNPS curve's
+/// frequencies up to the last of either curve, and draws the DQE chart. Anything unusable gets a
+/// message and changes nothing.
 void DQECLC(Vylsf& v);
 /// Menu "Clip DQE": the last DQE as a TAB-separated table (header, then f, MTF, NNPS, NEQ, DQE).
 void CLIPDQE(Vylsf& v);

@@ -93,6 +93,7 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
     form.FINESTP.Visible = false;
     r.NPSNUM[slot] = r.NBINS;
     r.NPSRAW[slot] = static_cast<int16_t>(raw);
+    r.NPSPITCH[slot] = ws.PIXMM[ws.CURSLOT];
     r.LASTNPSNO = d;
     WSDSP(v, 0);
     r.DSPMODE = 4;

@@ -48,6 +48,8 @@ struct VylsfRecord {
     /// Standard error of each stored MTF point, for curves of the precise method (MTFHASERR 1).
     std::array<std::array<float, kCurvePoints>, kCurveSlots> MTFERR{};
     std::array<int16_t, kCurveSlots> MTFHASERR{};
+    /// Pixel pitch (mm) of the image each stored MTF curve was measured on; 0 when not known.
+    std::array<float, kCurveSlots> MTFPITCH{};
     /// What the last "Precise MTF..." measured (its angle, contrast-to-noise ratio, curve with
     /// standard errors and warnings).
     PreciseMtfResult PRECISE;
@@ -89,6 +91,8 @@ struct VylsfRecord {
     std::array<int16_t, kCurveSlots> NPSNUM{}; ///< points of each stored noise curve
     int16_t NPSLAST = 0; ///< 1 after a noise curve was stored, 0 after an MTF
     std::array<int16_t, kCurveSlots> NPSRAW{}; ///< 1 for an absolute "2D-NPS" curve
+    /// Pixel pitch (mm) of the image each stored noise curve was measured on; 0 when not known.
+    std::array<float, kCurveSlots> NPSPITCH{};
     /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].
     std::vector<float> NPSRE, NPSIM, NPSFIT;
 

@@ -199,8 +199,9 @@ const char* const vantry::cli::kUsage =
     "                          only when P is below 4000000 (62 blocks make 4063232)\n"
     "         Numbers must be wholly decimal numbers in the ranges below; anything else is a\n"
     "         usage error. A ROI that is not a whole number of blocks, lies outside the image\n"
-    "         or holds no noise, a line number outside 1 to 128, or FILEs of different sizes,\n"
-    "         exits with 3 and the reason.\n"
+    "         or holds no noise, a line number outside 1 to 128, or FILEs of different sizes\n"
+    "         or pitches (each FILE's pitch as read: a DICOM entry with a pitch of 0 takes it\n"
+    "         from the file), exits with 3 and the reason.\n"
     "\n"
     "  --roi X,Y,W,H    the ROI (required)\n"
     "  --mode M         the item: 2d \"2D-NNPS\" (default), 1d-h and 1d-v \"1D-NNPS\"\n"
@@ -234,7 +235,8 @@ const char* const vantry::cli::kUsage =
     "         frequency of both curves: f as \"0.00\", MTF \"0.0000\", NNPS \"1.234E-06\", NEQ\n"
     "         \"1.2345E+05\", DQE \"0.0000\", separated by TABs. NEQ = MTF^2 / NNPS and\n"
     "         DQE = NEQ / (q K). A usage error exits with 2; an edge the MTF refuses, a flat\n"
-    "         field the NNPS refuses (a mean not clearly above zero among others), a K outside\n"
+    "         field the NNPS refuses (a mean not clearly above zero among others), a flat field\n"
+    "         whose pitch as read differs from the edge image's (both are named), a K outside\n"
     "         0.001 .. 100000 uGy or a q outside 1000 .. 1000000, and without --q a beam not in\n"
     "         the list for the edition or a beam list that cannot be read whole (missing, or a\n"
     "         line that is not NAME Q EDITION), exits with 3 and the reason.\n"
@@ -855,16 +857,35 @@ std::string noiseOptions(const Options& o, NnpsRequest& q)
     return {};
 }
 
-/// Reads flat fields into view 0: each after the first in turn, keeping its image in `others`,
-/// then the first, which the view holds afterwards; why one was not read, or an empty text.
-std::string readFlats(Session& s, const std::vector<std::string>& files,
-                      std::vector<ImageBuffer>& others)
+/// A pitch in mm as the messages give it: "0.1", "0.143".
+std::string pitchText(float pitch)
 {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(pitch));
+    return buf;
+}
+
+/// Whether two images' pitches differ by more than the rounding of their texts.
+bool pitchesDiffer(float a, float b)
+{
+    return std::fabs(a - b) > 1e-6f * std::max(std::fabs(a), std::fabs(b));
+}
+
+/// Reads flat fields into view 0: each after the first in turn, keeping its image in `others`,
+/// then the first, which the view holds afterwards; each one's pitch as read goes to `pitches`,
+/// in the order of `files`. Why one was not read, or an empty text.
+std::string readFlats(Session& s, const std::vector<std::string>& files,
+                      std::vector<ImageBuffer>& others, std::vector<float>& pitches)
+{
+    pitches.assign(files.size(), 0.0f);
     for (size_t i = 1; i < files.size(); ++i) {
         if (std::string why = readFile(s, files[i]); !why.empty()) return why;
         others.push_back(s.k.ws.IMG[0]);
+        pitches[i] = s.k.ws.PIXMM[0];
     }
-    return readFile(s, files.front());
+    std::string why = readFile(s, files.front());
+    pitches[0] = s.k.ws.PIXMM[0];
+    return why;
 }
 
 /// Measures the flat field in view 0, with `others` of the same size: the ROI, Measure, the
@@ -961,7 +982,17 @@ int nnps(const Options& o)
     Session s;
     if (const int status = startSession(o, s); status != 0) return status;
     std::vector<ImageBuffer> others;
-    if (std::string why = readFlats(s, o.files, others); !why.empty()) return failure(why);
+    std::vector<float> pitches;
+    if (std::string why = readFlats(s, o.files, others, pitches); !why.empty()) return failure(why);
+    // Blocks of pixels of different size have their power at different frequencies.
+    for (size_t i = 1; i < pitches.size(); ++i) {
+        if (pitchesDiffer(pitches[i], pitches[0])) {
+            return failure("The flat field " + o.files[0] + " has a pitch of " +
+                           pitchText(pitches[0]) + " mm and the flat field " + o.files[i] + " " +
+                           pitchText(pitches[i]) +
+                           " mm: the spectra of different pixel sizes cannot be averaged.");
+        }
+    }
     Vylsf v{s.k};
     Form_Load(v);
     NnpsResult result;
@@ -1071,6 +1102,7 @@ int dqe(const Options& o)
     if (std::string why = readFile(s, o.value("--edge")); !why.empty()) {
         return failure("edge image: " + why);
     }
+    const float edgePitch = s.k.ws.PIXMM[0];
     Vylsf v{s.k};
     Form_Load(v);
     MtfResult mtfResult;
@@ -1078,8 +1110,18 @@ int dqe(const Options& o)
         return failure("edge image: " + why);
     }
     std::vector<ImageBuffer> others;
-    if (std::string why = readFlats(s, o.values.at("--flat"), others); !why.empty()) {
+    std::vector<float> pitches;
+    const std::vector<std::string>& flatFiles = o.values.at("--flat");
+    if (std::string why = readFlats(s, flatFiles, others, pitches); !why.empty()) {
         return failure("flat field: " + why);
+    }
+    // The MTF and the NNPS are combined frequency by frequency: both must be of one pixel size.
+    for (size_t i = 0; i < pitches.size(); ++i) {
+        if (pitchesDiffer(pitches[i], edgePitch)) {
+            return failure("The edge image has a pitch of " + pitchText(edgePitch) +
+                           " mm and the flat field " + flatFiles[i] + " " + pitchText(pitches[i]) +
+                           " mm: the MTF and the NNPS of a DQE must come from pixels of one size.");
+        }
     }
     NnpsResult nnpsResult;
     if (std::string why = measureFlat(s, v, flat, others, nnpsResult); !why.empty()) {

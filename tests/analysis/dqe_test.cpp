@@ -3,6 +3,9 @@
 #include "analysis_fixture.h"
 #include "beam_qualities.h"
 #include "dqe.h"
+#include "esf.h"
+#include "lsf.h"
+#include "mtf.h"
 #include "mtf_chart.h"
 #include "nnps.h"
 #include "edge_image.h"
@@ -113,13 +116,14 @@ protected:
         std::filesystem::copy_file(std::filesystem::path(VANTRY_BIN_DIR) / "BEAMQ.TXT", folder / "BEAMQ.TXT");
     }
     /// An image of Poisson counts with mean q K a: the quantum-limited detector.
-    void poissonFlat(double mean, int32_t side = 1024)
+    void poissonFlat(double mean, int32_t side = 1024, float pitch = 0.1f)
     {
         std::mt19937 gen(2026);
         std::poisson_distribution<int> counts(mean);
         std::vector<int16_t> p(static_cast<size_t>(side) * side);
         for (auto& x : p) x = static_cast<int16_t>(counts(gen));
-        loadWithRoi(side, side, std::move(p), 0, 0, static_cast<int16_t>(side), static_cast<int16_t>(side));
+        loadWithRoi(side, side, std::move(p), 0, 0, static_cast<int16_t>(side), static_cast<int16_t>(side),
+                    pitch);
         k.ws.PRESETNAME[0] = "FLAT";
         answer({"2"});
         NNPS2D_Click(v);
@@ -401,6 +405,58 @@ TEST_F(Dqe, RepeatedBeamIsWarnedAndAFaultyListStillTakesATypedQ)
     DQECLC(v);
     ASSERT_EQ(host.messages.size(), 2u);
     EXPECT_NE(host.messages[1].find("from 1000 to 1000000, not 0"), std::string::npos) << host.messages[1];
+}
+
+TEST_F(Dqe, CurvesOfDifferentPitchAreRefused)
+{
+    // The written road stores the MTF with the pitch of its image (0.1 mm) ...
+    const edgeimage::EdgeSpec e{.width = 320, .height = 148, .sigmaPx = 0.5, .tiltDeg = 3};
+    loadWithRoi(e.width, e.height, edgeimage::edgeImage(e), 10, 10, 300, 128, 0.1f);
+    answer({ScriptedHost::kAcceptDefault, "0", "5", "0.1", "1"});
+    DSPESF(v);
+    ESFOK(v);
+    MTFCLC(v);
+    ASSERT_EQ(v.r.MTFNUM[0], 51) << (host.messages.empty() ? "" : host.messages.back());
+    EXPECT_EQ(v.r.MTFPITCH[0], 0.1f);
+    // ... and the NNPS with that of the flat field, 0.143 mm here.
+    poissonFlat(741.3, 256, 0.143f);
+    EXPECT_EQ(v.r.NPSPITCH[1], 0.143f);
+    host.messages.clear();
+    const size_t asked = host.prompts.size();
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "2.5"});
+    DQECLC(v);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], "The MTF curve No.1 was measured on pixels of 0.1 mm and the NNPS curve No.2 "
+                                "on pixels of 0.143 mm: the DQE needs both from pixels of one size.");
+    EXPECT_EQ(host.prompts.size(), asked + 2) << "refused before the beam is asked";
+    EXPECT_TRUE(v.r.DQEVAL.empty());
+    EXPECT_EQ(v.r.DSPMODE, 4) << "the NNPS chart stays";
+    host.inputAnswers.clear();
+
+    // The same flat field at 0.1 mm is taken.
+    poissonFlat(741.3, 256, 0.1f);
+    host.messages.clear();
+    answer({"1", "2", "RQA5", "2015", ScriptedHost::kAcceptDefault, "5"});
+    DQECLC(v);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+    EXPECT_EQ(v.r.DQEVAL.size(), 25u);
+
+    // "Precise MTF..." records its image's pitch too.
+    const edgeimage::EdgeSpec p{.width = 276, .height = 148, .sigmaPx = 0.6, .tiltDeg = 4};
+    loadWithRoi(p.width, p.height, edgeimage::edgeImage(p), 10, 10, 256, 128, 0.143f);
+    answer({"3", "0.1", "3"});
+    PRECISEMTF(v);
+    ASSERT_EQ(v.r.MTFHASERR[2], 1) << (host.messages.empty() ? "" : host.messages.back());
+    EXPECT_EQ(v.r.MTFPITCH[2], 0.143f);
+    host.messages.clear();
+    answer({"3", "2"});
+    DQECLC(v);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("No.3 was measured on pixels of 0.143 mm and the NNPS curve No.2 on "
+                                    "pixels of 0.1 mm"),
+              std::string::npos)
+        << host.messages[0];
+    host.inputAnswers.clear();
 }
 
 TEST_F(Dqe, ClipWithoutADqeSaysSo)

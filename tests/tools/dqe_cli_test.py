@@ -314,6 +314,17 @@ class DqeStatuses(unittest.TestCase):
             self.assertRefused(run(*args), "flat field:", "differ in size")
             # Each of the DICOM files alone goes through.
             self.assertEqual(run(*args[:7], *args[9:]).returncode, 0)
+            # Pitches from the files: an edge of 0.1 mm pixels and a flat field of 0.2 mm.
+            coarse = os.path.join(tmp, "coarse.dcm")
+            flat_fields.respaced_dicom(full, coarse, "0.2\\0.2")
+            args = ["dqe", "--edge", sample("sample_edge_explicit.dcm"), "--edge-roi", EDGE_ROI,
+                    "--flat-roi", FLAT_ROI, "--preset", "DICOM-PITCH-FROM-FILE", "--kerma", "2.5",
+                    "--beam", "RQA5"]
+            self.assertEqual(run(*args, "--flat", full).returncode, 0)
+            for flats in ([coarse], [full, coarse]):
+                more = [x for f in flats for x in ("--flat", f)]
+                self.assertRefused(run(*args, *more), "The edge image has a pitch of 0.1 mm and the "
+                                   "flat field %s 0.2 mm" % coarse)
         small = run("dqe", "--edge", sample("sample_edge.raw"), "--edge-roi", "480,500,54,30",
                     "--flat", sample("sample_flat.raw"), "--flat-roi", FLAT_ROI, "--preset", PRESET,
                     "--kerma", "2.5", "--beam", "RQA5")

@@ -423,6 +423,18 @@ class NnpsOverSeveralFiles(unittest.TestCase):
                 self.output(files, roi="0,0,512,512", preset="DICOM")
             result = run("nnps", full, half, "--preset", "DICOM", "--roi", "0,0,512,512")
             refused(self, result, "differ in size (1024 x 512 against 1024 x 1024)")
+            # Pitches from the files: 0.1 mm and 0.2 mm cannot be averaged, in either order.
+            coarse = os.path.join(tmp, "coarse.dcm")
+            flat_fields.respaced_dicom(full, coarse, "0.2\\0.2")
+            self.assertEqual(run("read", coarse, "--preset", "DICOM-PITCH-FROM-FILE")
+                             .stdout.split("\n")[3], "pitch 0.2")
+            self.output([full, full], preset="DICOM-PITCH-FROM-FILE")
+            for first, second in ((full, coarse), (coarse, full)):
+                result = run("nnps", first, second, "--preset", "DICOM-PITCH-FROM-FILE", "--roi",
+                             "256,256,512,512")
+                refused(self, result, "The flat field %s has a pitch of %s mm and the flat field "
+                        "%s %s mm" % (first, "0.1" if first == full else "0.2", second,
+                                      "0.2" if first == full else "0.1"))
         missing = run("nnps", flat_sample(), "/nonexistent/second.raw", "--preset",
                       "SAMPLE-FLAT-RAW", "--roi", "0,0,512,512")
         refused(self, missing, "/nonexistent/second.raw")
