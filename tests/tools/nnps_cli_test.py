@@ -277,12 +277,16 @@ class NnpsOutput(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         out = Output(result.stdout)
         self.assertEqual(out.points, self.out.points, "the grid changes the tables only")
-        # The computation's table stops before 5.1, beyond the last point; "Clip NNPS " goes on to
-        # 17 x 0.3 = 5.1 on the last cubic.
+        # Both tables stop before 5.1, beyond the last point: "Clip NNPS " writes no row past the
+        # Nyquist frequency of the 0.1 mm pixels, 5 cycles/mm.
         self.assertEqual(len(out.values), 16)
-        self.assertEqual([f for f, _ in out.rows], ["%.2f" % (0.3 * n) for n in range(1, 18)])
+        self.assertEqual([f for f, _ in out.rows], ["%.2f" % (0.3 * n) for n in range(1, 17)])
         spline = natural_spline(out.frequencies(), [math.log10(v) for v in out.powers()])
-        assert_printed(self, out.rows[-1][1], 10 ** spline(f32(17 * f32(0.3))), 8, "at 5.1")
+        assert_printed(self, out.rows[-1][1], 10 ** spline(f32(16 * f32(0.3))), 8, "at 4.8")
+        # With 0.25 the grid meets 5.0 exactly: that row is written.
+        quarter = Output(measure("0,0,512,512", "--nfmax", "5", "--nfint", "0.25").stdout)
+        self.assertEqual(quarter.rows[-1][0], "5.00")
+        self.assertEqual(len(quarter.rows), 20)
         fine = Output(measure("0,0,512,512", "--nfmax", "1.5", "--nfint", "0.05").stdout)
         self.assertEqual(len(fine.values), 31)
         self.assertEqual(fine.rows[-1][0], "1.50")
