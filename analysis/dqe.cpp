@@ -50,6 +50,18 @@ std::string trimmed(const std::string& text)
     return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
 }
 
+/// The NNPS "DQE calc." offers: the normalised curve stored last, else the first normalised curve
+/// in the store, else 1.
+int16_t defaultNnpsNo(const VylsfRecord& r)
+{
+    if (r.LASTNPSNO > 0) return r.LASTNPSNO;
+    for (int16_t d = 1; d <= 7; ++d) {
+        const auto slot = static_cast<size_t>(d - 1);
+        if (r.NPSNUM[slot] >= 4 && r.NPSRAW[slot] == 0) return d;
+    }
+    return 1;
+}
+
 std::string pitchText(float pitch)
 {
     char buf[32];
@@ -79,7 +91,7 @@ void DQECLC(Vylsf& v)
     Host& host = v.host();
     const auto mtfNo = askCurve(v, "MTF data No.= ", std::max<int16_t>(r.LASTMTFNO, 1), r.MTFNUM, "MTF");
     if (!mtfNo) return;
-    const auto npsNo = askCurve(v, "NNPS data No.= ", std::max<int16_t>(r.LASTNPSNO, 1), r.NPSNUM, "NNPS");
+    const auto npsNo = askCurve(v, "NNPS data No.= ", defaultNnpsNo(r), r.NPSNUM, "NNPS");
     if (!npsNo) return;
     const size_t m = static_cast<size_t>(*mtfNo - 1), n = static_cast<size_t>(*npsNo - 1);
     if (r.NPSRAW[n] == 1) {

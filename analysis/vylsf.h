@@ -97,7 +97,10 @@ struct VylsfRecord {
     std::vector<float> NPSRE, NPSIM, NPSFIT;
 
     // DQE and NEQ of a stored MTF and NNPS
-    int16_t LASTMTFNO = 0, LASTNPSNO = 0; ///< data numbers of the curves stored last
+    int16_t LASTMTFNO = 0; ///< data number of the MTF curve stored last
+    /// Data number of the normalised noise curve stored last: never an absolute "2D-NPS" one (0
+    /// when none is stored, or an absolute curve has since taken its place).
+    int16_t LASTNPSNO = 0;
     std::string DQEBEAM = "RQA5";         ///< beam quality last typed
     std::string DQEEDITION = "2015";      ///< edition of the beam list of the last DQE
     float DQEKERMA = 2.5f;                ///< air kerma at the detector last typed, uGy

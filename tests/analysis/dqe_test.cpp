@@ -459,6 +459,43 @@ TEST_F(Dqe, CurvesOfDifferentPitchAreRefused)
     host.inputAnswers.clear();
 }
 
+TEST_F(Dqe, OfferedNnpsIsTheLastNormalisedCurveNeverAnAbsoluteOne)
+{
+    poissonFlat(741.3, 256); // "2D-NNPS" as 2
+    storeMtf(1, 1.0);
+    answer({"3"});
+    NPS2D_Click(v); // "2D-NPS" as 3, stored after it
+    ASSERT_EQ(v.r.NPSRAW[2], 1);
+    host.messages.clear();
+    answer({"1", ScriptedHost::kAcceptDefault, "RQA5", "2015", ScriptedHost::kAcceptDefault, "5"});
+    DQECLC(v);
+    EXPECT_EQ(host.prompts[host.prompts.size() - 5].prompt, "NNPS data No.= ");
+    EXPECT_EQ(host.prompts[host.prompts.size() - 5].deflt, " 2");
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+    EXPECT_EQ(v.r.DQENPSNO, 2);
+
+    // The last normalised curve overwritten by an absolute one: the first normalised curve left.
+    const auto offered = [this] {
+        host.inputAnswers.clear();
+        answer({"1"}); // the NNPS prompt is then cancelled
+        DQECLC(v);
+        return host.prompts.back().deflt;
+    };
+    answer({"4"});
+    NNPS2D_Click(v);
+    answer({"5"});
+    NNPS2D_Click(v);
+    EXPECT_EQ(offered(), " 5");
+    answer({"5"});
+    NPS2D_Click(v);
+    answer({"2"});
+    NPS2D_Click(v);
+    EXPECT_EQ(offered(), " 4") << "2, 3 and 5 hold absolute spectra";
+    answer({"4"});
+    NPS2D_Click(v);
+    EXPECT_EQ(offered(), " 1") << "no normalised curve at all";
+}
+
 TEST_F(Dqe, ClipWithoutADqeSaysSo)
 {
     CLIPDQE(v);
