@@ -14,6 +14,7 @@ namespace vantry {
 namespace {
 
 constexpr int kDqeColour = 14;
+constexpr int kLimitColour = 12; ///< light red: the line DQE = 1
 /// The physical ranges of a detector measurement: beyond them the numbers are typing errors, and
 /// the chart's grid would step by infinities.
 constexpr double kMinKerma = 1e-3, kMaxKerma = 1e5;  // uGy
@@ -239,6 +240,12 @@ void DQEDSP(Vylsf& v)
     printAt(0.2 * xmax, -0.02 * ymax - 0.04 * ymax, "Spatial Frequency (cycles/mm)");
     printAt(-0.12 * xmax, 0.8 * ymax, "DQE");
     if (r.DQEVAL.empty()) return;
+    // A DQE above 1 is drawn as it is, against the line no real detector passes.
+    if (*std::max_element(r.DQEVAL.begin(), r.DQEVAL.end()) > 1) {
+        c.setDrawWidth(1);
+        c.line(0, 1, xmax, 1, kLimitColour);
+        printAt(0.88 * xmax, 1 + 0.05 * ymax, "DQE = 1"); // above the line, inside the frame
+    }
     printAt(0.0, 1.25 * ymax,
             "DQE of " + r.DATALBL[static_cast<size_t>(r.DQEMTFNO - 1)] + " / " +
                 r.DATALBL[static_cast<size_t>(r.DQENPSNO - 1)] + "  " + r.DQEBEAM + " q=" +

@@ -19,8 +19,9 @@ constexpr int16_t kDqeMode = 5;
 void DQECLC(Vylsf& v);
 /// Menu "Clip DQE": the last DQE as a TAB-separated table (header, then f, MTF, NNPS, NEQ, DQE).
 void CLIPDQE(Vylsf& v);
-/// Draws the DQE chart of the last DQE: frequency 0 .. NFMAX, DQE 0 .. 1.2 or more when the data
-/// exceed it (never clamped).
+/// Draws the DQE chart of the last DQE: frequency 0 .. NFMAX, DQE 0 .. 1.2 or 1.05 x the largest
+/// value when the data exceed it (never clamped), and a line at DQE = 1, labelled "DQE = 1", when
+/// a value exceeds 1.
 void DQEDSP(Vylsf& v);
 
 /// NEQ and DQE of one frequency: mtf^2 / nnps (1 / mm^2) and that over q x kerma.

@@ -496,6 +496,59 @@ TEST_F(Dqe, OfferedNnpsIsTheLastNormalisedCurveNeverAnAbsoluteOne)
     EXPECT_EQ(offered(), " 1") << "no normalised curve at all";
 }
 
+TEST_F(Dqe, ChartDrawsTheLineOfOneWhenAValueExceedsIt)
+{
+    VylsfRecord& r = v.r;
+    r.DATALBL[0] = "EDGE H";
+    r.DATALBL[1] = "FLAT R";
+    r.DQEMTFNO = 1;
+    r.DQENPSNO = 2;
+    r.NFMAX = 3;
+    r.DQEFRQ = {0.2, 0.4, 0.6, 0.8};
+    struct Case {
+        std::vector<double> dqe;
+        bool line;   ///< whether the line at 1 is drawn
+        double ymax; ///< the top of the frame: 1.2, or 1.05 x the largest value above it
+    };
+    const Case cases[] = {
+        {{0.9, 0.99, 0.8, 0.7}, false, 1.2},
+        {{0.9, 1.0, 0.8, 0.7}, false, 1.2}, // 1 itself is reachable
+        {{0.9, 1.05, 0.8, 0.7}, true, 1.2}, // above 1, inside the frame
+        {{0.5, 0.6, 7.0, 0.7}, true, 7.35},
+    };
+    for (const Case& t : cases) {
+        r.DQEVAL = t.dqe;
+        host.canvas.calls.clear();
+        DQEDSP(v);
+        const auto& calls = host.canvas.calls;
+        ASSERT_FALSE(calls.empty());
+        // top 1.3 ymax, height -1.5 ymax: the frame 0 .. ymax with room for the title
+        EXPECT_NEAR(host.canvas.top, 1.3 * t.ymax, 1e-12) << t.ymax;
+        EXPECT_NEAR(host.canvas.height, -1.5 * t.ymax, 1e-12) << t.ymax;
+        const double largest = *std::max_element(t.dqe.begin(), t.dqe.end());
+        EXPECT_LE(largest, t.ymax) << "the largest value is inside the frame";
+        int limitLines = 0;
+        for (const DrawCall& c : calls) {
+            if (c.kind == DrawCall::Kind::Line && c.value == 12) {
+                ++limitLines;
+                EXPECT_EQ(c.y1, 1.0);
+                EXPECT_EQ(c.y2, 1.0);
+                EXPECT_EQ(c.x1, 0.0);
+                EXPECT_EQ(c.x2, 3.0) << "across the whole axis";
+            }
+        }
+        const auto texts = printed();
+        const auto label = std::find(texts.begin(), texts.end(), "DQE = 1");
+        EXPECT_EQ(limitLines, t.line ? 1 : 0) << largest;
+        EXPECT_EQ(label != texts.end(), t.line) << largest;
+        // The curve still reaches the largest value: nothing is clamped to the line.
+        double top = 0;
+        for (const DrawCall& c : calls)
+            if (c.kind == DrawCall::Kind::Line && c.value == 14) top = std::max(top, c.y2);
+        EXPECT_EQ(top, largest);
+    }
+}
+
 TEST_F(Dqe, ClipWithoutADqeSaysSo)
 {
     CLIPDQE(v);

@@ -217,6 +217,8 @@ class DqeChart(unittest.TestCase):
                       "DQE of %s H / %s R  RQA5 q=%d Ka=30 uGy" % (PRESET, PRESET, RQA5_Q)):
             self.assertIn(label, texts)
         self.assertEqual(self.check_curve(table, svg, 3.0), 1.2)
+        self.assertNotIn("DQE = 1", texts, "no value above 1 at 30 uGy")
+        self.assertEqual([e for e in svg.iter(NS + "line") if e.get("stroke") == "#ff0000"], [])
         # --nfmax moves the axis' end: the whole curve up to 5 cycles/mm.
         table, svg = self.chart("--nfmax", "5")
         self.assertIn("5.0", [t.text for t in svg.iter(NS + "text")])
@@ -227,6 +229,14 @@ class DqeChart(unittest.TestCase):
         ymax = self.check_curve(table, svg, 3.0)
         self.assertAlmostEqual(ymax, 1.05 * max(table.column(4)), delta=1e-9)
         self.assertIn("%.1f" % ymax, [t.text for t in svg.iter(NS + "text")])
+        # The line DQE = 1, light red, across the axis 0 .. 3, labelled.
+        self.assertIn("DQE = 1", [t.text for t in svg.iter(NS + "text")])
+        limit = [e for e in svg.iter(NS + "line") if e.get("stroke") == "#ff0000"]
+        self.assertEqual(len(limit), 1)
+        y = (1.3 * ymax - 1) / (1.5 * ymax) * 720
+        for name, value in (("x1", 0.15 / 1.2 * 960), ("x2", 1.15 / 1.2 * 960), ("y1", y),
+                            ("y2", y)):
+            self.assertAlmostEqual(float(limit[0].get(name)), value, delta=0.01, msg=name)
 
     def test_unwritable_chart_exits_3_and_prints_nothing(self):
         with tempfile.TemporaryDirectory() as tmp:
