@@ -6,6 +6,7 @@
 #include "spline.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -13,8 +14,10 @@ namespace vantry {
 namespace {
 
 constexpr int kDqeColour = 14;
-/// The physical ranges of a detector measurement: beyond them the numbers are typing errors, and
-/// the chart's grid would step by infinities.
+constexpr int kLimitColour = 12; ///< light red: the line DQE = 1
+/// The physical ranges of a detector measurement (kMinKerma .. kMaxQ in dqe.h): beyond them the
+/// numbers are typing errors, and the chart's grid would step by infinities.
+constexpr const char* kDefaultEdition = "2015";
 
 std::string exponent(double value, int digits)
 {
@@ -39,6 +42,40 @@ std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt
     return static_cast<int16_t>(d);
 }
 
+std::string trimmed(const std::string& text)
+{
+    const size_t from = text.find_first_not_of(" \t");
+    if (from == std::string::npos) return {};
+    return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
+}
+
+/// The NNPS "DQE calc." offers: the normalised curve stored last, else the first normalised curve
+/// in the store, else 1.
+int16_t defaultNnpsNo(const VylsfRecord& r)
+{
+    if (r.LASTNPSNO > 0) return r.LASTNPSNO;
+    for (int16_t d = 1; d <= 7; ++d) {
+        const auto slot = static_cast<size_t>(d - 1);
+        if (r.NPSNUM[slot] >= 4 && r.NPSRAW[slot] == 0) return d;
+    }
+    return 1;
+}
+
+std::string pitchText(float pitch)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(pitch));
+    return buf;
+}
+
+/// A note on the beam list as a warning line: "warning line 5 of the beam list repeats ...".
+std::string asWarning(std::string text)
+{
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return "warning " + text;
+}
+
 } // namespace
 
 DqePoint dqeAt(double mtf, double nnps, double q, double kerma)
@@ -53,7 +90,7 @@ void DQECLC(Vylsf& v)
     Host& host = v.host();
     const auto mtfNo = askCurve(v, "MTF data No.= ", std::max<int16_t>(r.LASTMTFNO, 1), r.MTFNUM, "MTF");
     if (!mtfNo) return;
-    const auto npsNo = askCurve(v, "NNPS data No.= ", std::max<int16_t>(r.LASTNPSNO, 1), r.NPSNUM, "NNPS");
+    const auto npsNo = askCurve(v, "NNPS data No.= ", defaultNnpsNo(r), r.NPSNUM, "NNPS");
     if (!npsNo) return;
     const size_t m = static_cast<size_t>(*mtfNo - 1), n = static_cast<size_t>(*npsNo - 1);
     if (r.NPSRAW[n] == 1) {
@@ -62,22 +99,45 @@ void DQECLC(Vylsf& v)
                     "\"1D-NNPS\").");
         return;
     }
+    // The two curves are combined frequency by frequency: they must come from pixels of one size.
+    const float mtfPitch = r.MTFPITCH[m], npsPitch = r.NPSPITCH[n];
+    if (mtfPitch > 0 && npsPitch > 0 &&
+        std::fabs(mtfPitch - npsPitch) > 1e-6f * std::max(mtfPitch, npsPitch)) {
+        host.MsgBox("The MTF curve No." + std::to_string(*mtfNo) + " was measured on pixels of " +
+                    pitchText(mtfPitch) + " mm and the NNPS curve No." + std::to_string(*npsNo) +
+                    " on pixels of " + pitchText(npsPitch) +
+                    " mm: the DQE needs both from pixels of one size.");
+        return;
+    }
     const auto beam = host.InputBox("Beam quality = ", r.DQEBEAM);
     if (!beam) return;
-    std::string name = *beam;
-    name.erase(0, name.find_first_not_of(" \t"));
-    name.erase(name.find_last_not_of(" \t") + 1);
+    const std::string name = trimmed(*beam);
+    const auto editionAnswer = host.InputBox("Edition (2015 or 2003) = ", kDefaultEdition);
+    if (!editionAnswer) return;
+    std::string edition = trimmed(*editionAnswer);
+    if (edition.empty()) edition = kDefaultEdition;
+    if (edition != "2015" && edition != "2003") {
+        host.MsgBox("The edition must be 2015 or 2003, not " + edition + ".");
+        return;
+    }
     const BeamList list = readBeamList(v.k.ws.programFolder / kBeamListFileName);
+    const BeamQuality* listed = findBeam(list, name, edition);
+    // A repeated line never counts, which a site editing the list wants to know; the list's other
+    // faults matter only when the beam is not found in what could be read.
+    std::vector<std::string> notes = list.repeats();
+    if (listed == nullptr) {
+        for (const std::string& e : list.faults()) notes.push_back(e);
+    }
+    for (const std::string& e : notes) host.MsgBox(asWarning(e));
+    // q is always asked: the listed value is offered, and a typed one overrides it.
+    const std::string offered = plainNumber(listed != nullptr ? listed->q : r.DQEQ);
+    const auto typed = host.InputBox("q (1/(mm^2 uGy)) for " + name + " = ", offered);
+    if (!typed) return;
     double q = 0;
-    if (const BeamQuality* b = findBeam(list, name)) {
-        q = b->q;
+    if (listed != nullptr && (*typed == offered || trimmed(*typed).empty())) {
+        q = listed->q;
     } else {
-        // The list's faults matter only when the beam is not found in what could be read.
-        for (const std::string& e : list.errors) host.MsgBox(e);
-        const auto typed = askNumberOrCancel(host, "q (1/(mm^2 uGy)) for " + name + " = ",
-                                             plainNumber(r.DQEQ));
-        if (!typed) return;
-        q = *typed;
+        q = leadingNumber(*typed);
     }
     if (!(q >= kMinQ && q <= kMaxQ)) {
         host.MsgBox("q must be a number of photons per mm^2 and uGy from 1000 to 1000000, not " +
@@ -123,6 +183,7 @@ void DQECLC(Vylsf& v)
         dqe.push_back(p.dqe);
     }
     r.DQEBEAM = name;
+    r.DQEEDITION = edition;
     r.DQEQ = q;
     r.DQEKERMA = static_cast<float>(*kerma);
     r.DQEMTFNO = *mtfNo;
@@ -177,6 +238,12 @@ void DQEDSP(Vylsf& v)
     printAt(0.2 * xmax, -0.02 * ymax - 0.04 * ymax, "Spatial Frequency (cycles/mm)");
     printAt(-0.12 * xmax, 0.8 * ymax, "DQE");
     if (r.DQEVAL.empty()) return;
+    // A DQE above 1 is drawn as it is, against the line no real detector passes.
+    if (*std::max_element(r.DQEVAL.begin(), r.DQEVAL.end()) > 1) {
+        c.setDrawWidth(1);
+        c.line(0, 1, xmax, 1, kLimitColour);
+        printAt(0.88 * xmax, 1 + 0.05 * ymax, "DQE = 1"); // above the line, inside the frame
+    }
     printAt(0.0, 1.25 * ymax,
             "DQE of " + r.DATALBL[static_cast<size_t>(r.DQEMTFNO - 1)] + " / " +
                 r.DATALBL[static_cast<size_t>(r.DQENPSNO - 1)] + "  " + r.DQEBEAM + " q=" +

@@ -14,15 +14,18 @@ inline constexpr double kMinQ = 1e3, kMaxQ = 1e6;
 /// Display mode of the DQE chart.
 constexpr int16_t kDqeMode = 5;
 
-/// Menu "DQE calc.": asks the MTF and NNPS data numbers, the beam quality (q from BEAMQ.TXT, or
-/// typed when the beam is not in the list) and the air kerma in uGy; computes NEQ = MTF^2 / NNPS
-/// and DQE = NEQ / (q K_a) on the NNPS curve's frequencies up to the last of either curve, and
-/// draws the DQE chart. Anything unusable gets a message and changes nothing.
+/// Menu "DQE calc.": asks the MTF and NNPS data numbers (refusing curves measured on pixels of
+/// different size), the beam quality, the edition of the beam list (2015 or 2003), q (the listed
+/// value offered; a typed one overrides it, and a beam not in the list needs one) and the air
+/// kerma in uGy; computes NEQ = MTF^2 / NNPS and DQE = NEQ / (q K_a) on the NNPS curve's
+/// frequencies up to the last of either curve, and draws the DQE chart. Anything unusable gets a
+/// message and changes nothing.
 void DQECLC(Vylsf& v);
 /// Menu "Clip DQE": the last DQE as a TAB-separated table (header, then f, MTF, NNPS, NEQ, DQE).
 void CLIPDQE(Vylsf& v);
-/// Draws the DQE chart of the last DQE: frequency 0 .. NFMAX, DQE 0 .. 1.2 or more when the data
-/// exceed it (never clamped).
+/// Draws the DQE chart of the last DQE: frequency 0 .. NFMAX, DQE 0 .. 1.2 or 1.05 x the largest
+/// value when the data exceed it (never clamped), and a line at DQE = 1, labelled "DQE = 1", when
+/// a value exceeds 1.
 void DQEDSP(Vylsf& v);
 
 /// NEQ and DQE of one frequency: mtf^2 / nnps (1 / mm^2) and that over q x kerma.

@@ -116,6 +116,7 @@ void MTFCLC(Vylsf& v)
     const size_t slot = *stored;
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 0;
+    r.MTFPITCH[slot] = v.k.ws.PIXMM[v.k.ws.CURSLOT];
     std::string clip = r.DATALBL[slot] + "\r\n";
     for (int32_t n = 0; n < npts; ++n) {
         r.MTFVAL[slot][n] = w.CURVEY[n];

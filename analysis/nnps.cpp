@@ -93,7 +93,13 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
     form.FINESTP.Visible = false;
     r.NPSNUM[slot] = r.NBINS;
     r.NPSRAW[slot] = static_cast<int16_t>(raw);
-    r.LASTNPSNO = d;
+    r.NPSPITCH[slot] = ws.PIXMM[ws.CURSLOT];
+    // "DQE calc." offers the last normalised curve: an absolute one is no NNPS.
+    if (raw == 0) {
+        r.LASTNPSNO = d;
+    } else if (r.LASTNPSNO == d) {
+        r.LASTNPSNO = 0;
+    }
     WSDSP(v, 0);
     r.DSPMODE = 4;
     r.NPSLAST = 1;

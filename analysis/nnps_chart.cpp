@@ -6,9 +6,17 @@
 #include "numtext.h"
 #include "spline.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantry {
+namespace {
+
+/// Decades beyond the range of a curve's own points that no NNPS value reaches: a value there is
+/// an extrapolation running away, not a spectrum.
+constexpr float kRunawayDecades = 3;
+
+} // namespace
 
 void WSDSP(Vylsf& v, int ask)
 {
@@ -59,19 +67,46 @@ void NPSCLIP_Click(Vylsf& v)
     if (!slot) return;
     const auto rows = tableRows(v, r.NFMAX, r.NFINT);
     if (!rows) return;
-    loadWorkingCurve(v.curve, r.NPSFRQ[*slot].data(), r.NPSVAL[*slot].data(), r.NPSNUM[*slot]);
+    const int32_t npts = r.NPSNUM[*slot];
+    const auto& logs = r.NPSVAL[*slot];
+    const float lastPoint = r.NPSFRQ[*slot][npts - 1];
+    // The spectrum holds nothing beyond the Nyquist frequency of its pixels (its last point for a
+    // curve of unknown pitch); the grid is a sum of single-precision steps, hence the slack.
+    const float pitch = r.NPSPITCH[*slot];
+    const float nyquist = pitch > 0 ? 0.5f / pitch : lastPoint;
+    const float lowest = *std::min_element(logs.begin(), logs.begin() + npts);
+    const float highest = *std::max_element(logs.begin(), logs.begin() + npts);
+    loadWorkingCurve(v.curve, r.NPSFRQ[*slot].data(), logs.data(), npts);
     std::string text = "\t" + r.DATALBL[*slot] + "\r\n";
+    int32_t written = 0;
     for (int32_t i = 1; i <= *rows - 1; ++i) {
         const float f = static_cast<float>(i) * r.NFINT;
-        const double value = std::pow(10.0, static_cast<double>(splineAt(v.curve, f)));
-        // Far beyond the stored points the last cubic of the logarithm runs away.
-        if (!(value < 1e30)) {
-            v.host().MsgBox("At " + fixed2(f) + " cycles/mm the curve extrapolated beyond its last point (" +
-                            fixed2(r.NPSFRQ[*slot][r.NPSNUM[*slot] - 1]) +
-                            ") has no sensible value: lower Freq max in \"Setting\".");
-            return;
+        if (f > nyquist * (1 + 1e-5f)) break;
+        const float log10Value = splineAt(v.curve, f);
+        const double value = std::pow(10.0, static_cast<double>(log10Value));
+        // Extrapolated beyond the stored points the last cubic of the logarithm can run away:
+        // the table ends before the first row whose power is not a finite number or that leaves
+        // the curve's own range by more than kRunawayDecades.
+        if (!std::isfinite(value) || log10Value > highest + kRunawayDecades ||
+            log10Value < lowest - kRunawayDecades) {
+            if (written == 0) {
+                v.host().MsgBox("At " + fixed2(f) + " cycles/mm the curve extrapolated beyond its points (" +
+                                fixed2(r.NPSFRQ[*slot][0]) + " .. " + fixed2(lastPoint) +
+                                ") has no sensible value: nothing was copied.");
+                return;
+            }
+            v.host().MsgBox("warning the table stops at " + fixed2(f - r.NFINT) + " cycles/mm: at " +
+                            fixed2(f) + " the curve extrapolated beyond its last point (" +
+                            fixed2(lastPoint) + ") has no sensible value");
+            break;
         }
         text += fixed2(f) + "\t" + noiseText(value, 8) + "\r\n";
+        ++written;
+    }
+    if (written == 0) {
+        v.host().MsgBox("Freq interval" + plainNumber(r.NFINT) + " passes the Nyquist frequency " +
+                        fixed2(nyquist) + " of the curve at its first row: nothing was copied.");
+        return;
     }
     v.host().setClipboardText(text);
 }

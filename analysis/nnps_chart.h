@@ -10,7 +10,10 @@ namespace vantry {
 void WSDSP(Vylsf& v, int ask);
 /// Menu "Compare_NNPS": the NNPS chart of a selection; DSPMODE 4.
 void NPSCOMP_Click(Vylsf& v);
-/// Menu "Clip NNPS ": one stored noise curve on the clipboard, resampled every NFINT below NFMAX.
+/// Menu "Clip NNPS ": one stored noise curve on the clipboard, resampled every NFINT below NFMAX and
+/// never beyond the Nyquist frequency of the curve's pitch; the rows stop (with a warning) before
+/// the first one where the curve extrapolated past its points runs away (a value that is not
+/// finite or lies more than three decades outside the range of the curve's points).
 void NPSCLIP_Click(Vylsf& v);
 
 } // namespace vantry

@@ -42,6 +42,7 @@ void PRECISEMTF(Vylsf& v)
     const size_t slot = *stored;
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 1;
+    r.MTFPITCH[slot] = ws.PIXMM[view];
     std::string clip = r.DATALBL[slot] + "\r\nf (1/mm)\tMTF\tSE\r\n";
     for (int32_t n = 0; n < npts; ++n) {
         r.MTFFRQ[slot][n] = static_cast<float>(n) * r.FINT;

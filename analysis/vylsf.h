@@ -49,6 +49,8 @@ struct VylsfRecord {
     /// Standard error of each stored MTF point, for curves of the precise method (MTFHASERR 1).
     std::array<std::array<float, kCurvePoints>, kCurveSlots> MTFERR{};
     std::array<int16_t, kCurveSlots> MTFHASERR{};
+    /// Pixel pitch (mm) of the image each stored MTF curve was measured on; 0 when not known.
+    std::array<float, kCurveSlots> MTFPITCH{};
     /// What the last "Precise MTF..." measured (its angle, contrast-to-noise ratio, curve with
     /// standard errors and warnings).
     PreciseMtfResult PRECISE;
@@ -92,12 +94,18 @@ struct VylsfRecord {
     std::array<int16_t, kCurveSlots> NPSRAW{}; ///< 1 for an absolute "2D-NPS" curve
     std::string IECCONV = "none"; ///< conversion function last given to "IEC NNPS"
     IecNnpsResult IECNPS;         ///< what the last "IEC NNPS" measured, with standard errors
+    /// Pixel pitch (mm) of the image each stored noise curve was measured on; 0 when not known.
+    std::array<float, kCurveSlots> NPSPITCH{};
     /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].
     std::vector<float> NPSRE, NPSIM, NPSFIT;
 
     // DQE and NEQ of a stored MTF and NNPS
-    int16_t LASTMTFNO = 0, LASTNPSNO = 0; ///< data numbers of the curves stored last
+    int16_t LASTMTFNO = 0; ///< data number of the MTF curve stored last
+    /// Data number of the normalised noise curve stored last: never an absolute "2D-NPS" one (0
+    /// when none is stored, or an absolute curve has since taken its place).
+    int16_t LASTNPSNO = 0;
     std::string DQEBEAM = "RQA5";         ///< beam quality last typed
+    std::string DQEEDITION = "2015";      ///< edition of the beam list of the last DQE
     float DQEKERMA = 2.5f;                ///< air kerma at the detector last typed, uGy
     double DQEQ = 0;                      ///< photons per mm^2 and uGy of the last DQE
     int16_t DQEMTFNO = 0, DQENPSNO = 0;   ///< the curves of the last DQE

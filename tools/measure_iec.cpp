@@ -164,16 +164,6 @@ std::string linearisedEdge(const ImageBuffer& in, const ConversionFunction& c, I
     return {};
 }
 
-/// The first listed beam of that name whose edition text holds the edition's year.
-const BeamQuality* beamOfEdition(const BeamList& list, const std::string& name, const std::string& edition)
-{
-    for (const BeamQuality& b : list.beams) {
-        if (b.edition.find(edition) == std::string::npos) continue;
-        if (findBeam(BeamList{{b}, {}}, name) != nullptr) return &b;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 int iecNnps(const Options& o)
@@ -244,19 +234,23 @@ int iecDqe(const Options& o)
     if (o.has("--report") && o.value("--report").empty()) return usageError("--report needs a file name");
 
     std::vector<std::string> warnings;
-    // q: typed, else the edition's entry of the beam list.
+    // q: typed, else the edition's entry of the beam list, which must then be whole. A name the
+    // list repeats is a warning either way.
     double q = 0;
     std::string qFrom;
+    const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
+    for (const std::string& repeat : beams.repeats()) warnings.push_back("warning " + oneLine(repeat));
     if (typedQ) {
         q = *typedQ;
         qFrom = "typed (--q)";
     } else {
-        const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
-        if (!beams.errors.empty()) return failure("beam list: " + oneLine(beams.errors.front()) + " Give q with --q.");
-        const BeamQuality* listed = beamOfEdition(beams, beam, edition);
+        if (const auto faults = beams.faults(); !faults.empty()) {
+            return failure("beam list: " + oneLine(faults.front()) + " Give q with --q.");
+        }
+        const BeamQuality* listed = findBeam(beams, beam, edition);
         if (listed == nullptr) {
-            return failure("the beam quality " + beam + " of the " + edition + " edition is not in " +
-                           kBeamListFileName + ": give its q (1/(mm^2 uGy)) with --q");
+            return failure("the beam quality " + beam + " is not in " + kBeamListFileName + " for the " + edition +
+                           " edition: give its q (1/(mm^2 uGy)) with --q");
         }
         q = listed->q;
         qFrom = std::string(kBeamListFileName) + ", " + listed->edition;

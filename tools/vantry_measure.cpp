@@ -1,6 +1,7 @@
 // vantry-measure: the workspace's handlers on the scripted host, from the command line, so that
 // batch checks print the same numbers the windows show.
 #include "measure_cli.h"
+#include "measure_convert.h"
 #include "measure_iec.h"
 #include "beam_qualities.h"
 #include "dqe.h"
@@ -61,8 +62,10 @@ const char* const vantry::cli::kUsage =
     "                           [--data-no D] [--svg OUT]\n"
     "       vantry-measure dqe --edge FILE --edge-roi X,Y,W,H --flat FILE [--flat FILE ...]\n"
     "                           --flat-roi X,Y,W,H --preset NAME [--list PATH] --kerma K\n"
-    "                           --beam NAME [--q Q] [--mode 2d|1d-h|1d-v] [--lines N]\n"
-    "                           [--vfilter 0|1] [--nfmax F] [--nfint F] [--svg OUT]\n"
+    "                           --beam NAME [--edition 2015|2003] [--q Q] [--mode 2d|1d-h|1d-v]\n"
+    "                           [--lines N] [--vfilter 0|1] [--nfmax F] [--nfint F] [--svg OUT]\n"
+    "       vantry-measure convert --preset NAME [--list PATH] --roi X,Y,W,H --flat FILE --kerma K\n"
+    "                           [--flat FILE --kerma K ...] [--model linear|log]\n"
     "       vantry-measure --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
@@ -188,17 +191,18 @@ const char* const vantry::cli::kUsage =
     "                          they would pass the last point\n"
     "           <TAB>LABEL     the \"Clip NNPS \" clipboard: a TAB and the label, then one\n"
     "           0.00<TAB>V ... row per frequency NFINT, 2 NFINT, ..., NFMAX (30 rows for 3\n"
-    "                          and 0.1): the frequency as \"0.00\", a TAB and the power as\n"
-    "                          \"0.00000000\" or, when eight decimals would show 0, as\n"
-    "                          \"1.23E-09\"\n"
+    "                          and 0.1), none beyond the Nyquist frequency 1 / (2 pitch): the\n"
+    "                          frequency as \"0.00\", a TAB and the power as \"0.00000000\"\n"
+    "                          or, when eight decimals would show 0, as \"1.23E-09\"\n"
     "           blocks B       the blocks averaged, over all FILEs\n"
     "           pixels P       the independent pixels they hold: B x 65536\n"
     "           note: fewer than the 4 million pixels a detector NNPS asks for\n"
     "                          only when P is below 4000000 (62 blocks make 4063232)\n"
     "         Numbers must be wholly decimal numbers in the ranges below; anything else is a\n"
     "         usage error. A ROI that is not a whole number of blocks, lies outside the image\n"
-    "         or holds no noise, a line number outside 1 to 128, or FILEs of different sizes,\n"
-    "         exits with 3 and the reason.\n"
+    "         or holds no noise, a line number outside 1 to 128, or FILEs of different sizes\n"
+    "         or pitches (each FILE's pitch as read: a DICOM entry with a pitch of 0 takes it\n"
+    "         from the file), exits with 3 and the reason.\n"
     "\n"
     "  --roi X,Y,W,H    the ROI (required)\n"
     "  --mode M         the item: 2d \"2D-NNPS\" (default), 1d-h and 1d-v \"1D-NNPS\"\n"
@@ -219,19 +223,24 @@ const char* const vantry::cli::kUsage =
     "              0.1 mm or more, stored as data number 1;\n"
     "           2. the flat fields as nnps measures them (--flat-roi for --roi, every --flat a\n"
     "              FILE), stored as data number 2;\n"
-    "           3. \"DQE calc.\" of the \"DQE\" menu answered with 1, 2, the beam, its q when the\n"
-    "              beam is not in BEAMQ.TXT beside the program, and K; then \"Clip DQE\".\n"
-    "         Prints the edge's warning lines as mtf does and a warning line for a DQE above 1,\n"
-    "         then the \"Clip DQE\" table: a header\n"
-    "         (the two curves' numbers and labels, the\n"
+    "           3. \"DQE calc.\" of the \"DQE\" menu answered with 1, 2, the beam, the edition,\n"
+    "              q (--q, else the value BEAMQ.TXT beside the program lists for the beam in\n"
+    "              that edition) and K; then \"Clip DQE\".\n"
+    "         Prints the edge's warning lines as mtf does, a warning line per line of BEAMQ.TXT\n"
+    "         that repeats a name within one edition (the first is used) and, with --q for a\n"
+    "         beam the list lacks, per line it could not read, and a warning line for a DQE\n"
+    "         above 1; then the \"Clip DQE\" table: a header (the two curves' numbers and\n"
+    "         labels, the\n"
     "         beam, q=Q /(mm^2 uGy), Ka=K uGy), the column row f (1/mm), MTF, NNPS (mm^2),\n"
     "         NEQ (1/mm^2), DQE, then one row per frequency of the NNPS curve up to the last\n"
     "         frequency of both curves: f as \"0.00\", MTF \"0.0000\", NNPS \"1.234E-06\", NEQ\n"
     "         \"1.2345E+05\", DQE \"0.0000\", separated by TABs. NEQ = MTF^2 / NNPS and\n"
     "         DQE = NEQ / (q K). A usage error exits with 2; an edge the MTF refuses, a flat\n"
-    "         field the NNPS refuses (a mean not clearly above zero among others), a K outside\n"
-    "         0.001 .. 100000 uGy or a q outside 1000 .. 1000000, a beam neither in the list nor\n"
-    "         given a --q, or a beam list that cannot be read whole, exits with 3 and the reason.\n"
+    "         field the NNPS refuses (a mean not clearly above zero among others), a flat field\n"
+    "         whose pitch as read differs from the edge image's (both are named), a K outside\n"
+    "         0.001 .. 100000 uGy or a q outside 1000 .. 1000000, and without --q a beam not in\n"
+    "         the list for the edition or a beam list that cannot be read whole (missing, or a\n"
+    "         line that is not NAME Q EDITION), exits with 3 and the reason.\n"
     "\n"
     "  --edge FILE      the edge image (required, once)\n"
     "  --edge-roi X,Y,W,H  the ROI across the edge, as --roi of mtf (required)\n"
@@ -240,14 +249,44 @@ const char* const vantry::cli::kUsage =
     "  --kerma K        answers \"Air kerma (uGy) = \": the air kerma at the detector of the\n"
     "                   flat fields, in uGy (required)\n"
     "  --beam NAME      answers \"Beam quality = \" (required): q is taken from BEAMQ.TXT\n"
-    "  --q Q            answers \"q (1/(mm^2 uGy)) for NAME = \" for a beam that is not in\n"
-    "                   BEAMQ.TXT; with a beam that is in it, --q is a usage error\n"
+    "  --edition E      answers \"Edition (2015 or 2003) = \": which block of BEAMQ.TXT gives\n"
+    "                   q, the first line of the beam whose edition field holds E (default 2015)\n"
+    "  --q Q            answers \"q (1/(mm^2 uGy)) for NAME = \": a beam that is not in\n"
+    "                   BEAMQ.TXT needs it; for a listed beam it overrides the listed q\n"
     "  --mode M         the noise item: 2d (default), 1d-h or 1d-v, as for nnps\n"
     "  --lines N        the lines of 1d-h and 1d-v, as for nnps (default 7)\n"
     "  --vfilter 0|1    answers \"V-filter 0..off 1..on = \" of the MTF (default 0)\n"
     "  --nfmax F, --nfint F  the noise \"Setting\", as for nnps; --nfmax also ends the\n"
     "                   chart's frequency axis\n"
     "  --svg OUT        write the DQE chart (960 x 720 pixels) as an SVG picture\n"
+    "\n"
+    "convert  the conversion function of a detector (mean pixel value against air kerma) from\n"
+    "         flat fields taken at known kerma: each --flat is read with the --preset as read\n"
+    "         reads it, the mean of its pixels over --roi is taken, and a least-squares line is\n"
+    "         fitted through (K, mean) (linear) or (ln K, mean) (log). Prints, in order:\n"
+    "           warning TEXT   one line per doubt, the fit being kept: a flat field whose kerma\n"
+    "                          read back through the function lies more than 2 % off its K, an\n"
+    "                          r2 below 0.99\n"
+    "           model M        linear or log\n"
+    "           slope S        pixel value per uGy (linear) or per e-fold of kerma (log), %.9g\n"
+    "           intercept I    pixel value at 0 uGy (linear) or at 1 uGy (log), %.9g\n"
+    "           r2 R           coefficient of determination of the means (%.6f)\n"
+    "           conversion T   the function as --conversion takes it: linear:S,I or log:S,I\n"
+    "           point K M F R  one line per flat field, in the order given: its kerma K (%g),\n"
+    "                          the mean M over the ROI and the fitted value F there (%.4f\n"
+    "                          each), and R = 100 (K' - K) / K (%.3f), K' the kerma the\n"
+    "                          function gives for M: (M - I) / S, or exp((M - I) / S)\n"
+    "         A usage error (exit 2): a --flat without its --kerma or the reverse (the n-th\n"
+    "         --kerma belongs to the n-th --flat), fewer than three flat fields, one file given\n"
+    "         twice, a --kerma that is not a number, a --model other than linear and log.\n"
+    "         Exit 3 with the reason: a file that is not read, a ROI not wholly inside a flat\n"
+    "         field, a kerma that is not positive, all fields at one kerma, means that do not\n"
+    "         change with the kerma.\n"
+    "\n"
+    "  --roi X,Y,W,H    the ROI the mean is taken over, in every flat field (required)\n"
+    "  --flat FILE      a flat field (at least three; no file twice)\n"
+    "  --kerma K        the air kerma at the detector, uGy, of the --flat before it\n"
+    "  --model M        linear (the default) or log\n"
     "\n"
     "Every number is the whole argument (no blanks, no trailing characters, no nan or inf) and\n"
     "within its range; each command takes only the options listed for it.\n"
@@ -271,8 +310,8 @@ const std::vector<std::string> kNnpsOptions = {"--preset", "--list",  "--roi",  
 /// The options of dqe.
 const std::vector<std::string> kDqeOptions = {"--edge",  "--edge-roi", "--flat",  "--flat-roi",
                                               "--preset", "--list",    "--kerma", "--beam",
-                                              "--q",      "--mode",    "--lines", "--vfilter",
-                                              "--nfmax",  "--nfint",   "--svg"};
+                                              "--q",      "--edition", "--mode",  "--lines",
+                                              "--vfilter", "--nfmax",  "--nfint", "--svg"};
 /// The options of read, view and roi.
 const std::vector<std::string> kReadOptions = {"--preset", "--list", "--to-log", "--to-linear",
                                                "--linear-adj", "--dump"};
@@ -819,16 +858,35 @@ std::string noiseOptions(const Options& o, NnpsRequest& q)
     return {};
 }
 
-/// Reads flat fields into view 0: each after the first in turn, keeping its image in `others`,
-/// then the first, which the view holds afterwards; why one was not read, or an empty text.
-std::string readFlats(Session& s, const std::vector<std::string>& files,
-                      std::vector<ImageBuffer>& others)
+/// A pitch in mm as the messages give it: "0.1", "0.143".
+std::string pitchText(float pitch)
 {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(pitch));
+    return buf;
+}
+
+/// Whether two images' pitches differ by more than the rounding of their texts.
+bool pitchesDiffer(float a, float b)
+{
+    return std::fabs(a - b) > 1e-6f * std::max(std::fabs(a), std::fabs(b));
+}
+
+/// Reads flat fields into view 0: each after the first in turn, keeping its image in `others`,
+/// then the first, which the view holds afterwards; each one's pitch as read goes to `pitches`,
+/// in the order of `files`. Why one was not read, or an empty text.
+std::string readFlats(Session& s, const std::vector<std::string>& files,
+                      std::vector<ImageBuffer>& others, std::vector<float>& pitches)
+{
+    pitches.assign(files.size(), 0.0f);
     for (size_t i = 1; i < files.size(); ++i) {
         if (std::string why = readFile(s, files[i]); !why.empty()) return why;
         others.push_back(s.k.ws.IMG[0]);
+        pitches[i] = s.k.ws.PIXMM[0];
     }
-    return readFile(s, files.front());
+    std::string why = readFile(s, files.front());
+    pitches[0] = s.k.ws.PIXMM[0];
+    return why;
 }
 
 /// Measures the flat field in view 0, with `others` of the same size: the ROI, Measure, the
@@ -925,7 +983,17 @@ int nnps(const Options& o)
     Session s;
     if (const int status = startSession(o, s); status != 0) return status;
     std::vector<ImageBuffer> others;
-    if (std::string why = readFlats(s, o.files, others); !why.empty()) return failure(why);
+    std::vector<float> pitches;
+    if (std::string why = readFlats(s, o.files, others, pitches); !why.empty()) return failure(why);
+    // Blocks of pixels of different size have their power at different frequencies.
+    for (size_t i = 1; i < pitches.size(); ++i) {
+        if (pitchesDiffer(pitches[i], pitches[0])) {
+            return failure("The flat field " + o.files[0] + " has a pitch of " +
+                           pitchText(pitches[0]) + " mm and the flat field " + o.files[i] + " " +
+                           pitchText(pitches[i]) +
+                           " mm: the spectra of different pixel sizes cannot be averaged.");
+        }
+    }
     Vylsf v{s.k};
     Form_Load(v);
     NnpsResult result;
@@ -1012,18 +1080,22 @@ int dqe(const Options& o)
     if (beam.empty()) return usageError("--beam needs a name");
     if (o.has("--svg") && o.value("--svg").empty()) return usageError("--svg needs a file name");
 
-    // The list "DQE calc." reads decides whether it asks for q.
-    const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
-    if (!beams.errors.empty()) return failure("beam list: " + oneLine(beams.errors.front()));
-    const BeamQuality* listed = findBeam(beams, beam);
-    if (listed != nullptr && o.has("--q")) {
-        return usageError("--q is for a beam quality that is not in " +
-                          std::string(kBeamListFileName) + ", and " + listed->name +
-                          " is in it with q = " + plainNumberTrimmed(listed->q));
+    const std::string edition = o.has("--edition") ? o.value("--edition") : "2015";
+    if (edition != "2015" && edition != "2003") {
+        return usageError("--edition needs 2015 or 2003, not \"" + edition + "\"");
     }
-    if (listed == nullptr && !o.has("--q")) {
-        return failure("the beam quality " + beam + " is not in " + kBeamListFileName +
-                       ": give its q (1/(mm^2 uGy)) with --q");
+
+    // Without --q, q comes from the list "DQE calc." reads, which must then be whole and hold the
+    // beam; a typed q needs no list.
+    if (!o.has("--q")) {
+        const BeamList beams = readBeamList(programFolder() / kBeamListFileName);
+        if (const auto faults = beams.faults(); !faults.empty()) {
+            return failure("beam list: " + oneLine(faults.front()));
+        }
+        if (findBeam(beams, beam, edition) == nullptr) {
+            return failure("the beam quality " + beam + " is not in " + kBeamListFileName +
+                           " for the " + edition + " edition: give its q (1/(mm^2 uGy)) with --q");
+        }
     }
 
     Session s;
@@ -1031,6 +1103,7 @@ int dqe(const Options& o)
     if (std::string why = readFile(s, o.value("--edge")); !why.empty()) {
         return failure("edge image: " + why);
     }
+    const float edgePitch = s.k.ws.PIXMM[0];
     Vylsf v{s.k};
     Form_Load(v);
     MtfResult mtfResult;
@@ -1038,8 +1111,18 @@ int dqe(const Options& o)
         return failure("edge image: " + why);
     }
     std::vector<ImageBuffer> others;
-    if (std::string why = readFlats(s, o.values.at("--flat"), others); !why.empty()) {
+    std::vector<float> pitches;
+    const std::vector<std::string>& flatFiles = o.values.at("--flat");
+    if (std::string why = readFlats(s, flatFiles, others, pitches); !why.empty()) {
         return failure("flat field: " + why);
+    }
+    // The MTF and the NNPS are combined frequency by frequency: both must be of one pixel size.
+    for (size_t i = 0; i < pitches.size(); ++i) {
+        if (pitchesDiffer(pitches[i], edgePitch)) {
+            return failure("The edge image has a pitch of " + pitchText(edgePitch) +
+                           " mm and the flat field " + flatFiles[i] + " " + pitchText(pitches[i]) +
+                           " mm: the MTF and the NNPS of a DQE must come from pixels of one size.");
+        }
     }
     NnpsResult nnpsResult;
     if (std::string why = measureFlat(s, v, flat, others, nnpsResult); !why.empty()) {
@@ -1048,12 +1131,14 @@ int dqe(const Options& o)
 
     Step calc{"DQE calc.",
               DQECLC,
-              {{"MTF data No.= ", "1"}, {"NNPS data No.= ", "2"}, {"Beam quality = ", beam}},
+              {{"MTF data No.= ", "1"},
+               {"NNPS data No.= ", "2"},
+               {"Beam quality = ", beam},
+               {"Edition (2015 or 2003) = ", edition},
+               {"q (1/(mm^2 uGy)) for " + beam + " = ",
+                o.has("--q") ? o.value("--q") : ScriptedHost::kAcceptDefault},
+               {"Air kerma (uGy) = ", o.value("--kerma")}},
               kDqeMode};
-    if (listed == nullptr) {
-        calc.answers.emplace_back("q (1/(mm^2 uGy)) for " + beam + " = ", o.value("--q"));
-    }
-    calc.answers.emplace_back("Air kerma (uGy) = ", o.value("--kerma"));
     if (std::string why = run(s, v, calc); !why.empty()) return failure(why);
     s.host.clipboardText.clear();
     if (std::string why = run(s, v, {"Clip DQE", CLIPDQE, {}, kDqeMode}); !why.empty()) {
@@ -1106,6 +1191,8 @@ int main(int argc, char** argv)
         status = isIec(*options) ? iecNnps(*options) : nnps(*options);
     } else if (options->command == "dqe") {
         status = isIec(*options) ? iecDqe(*options) : dqe(*options);
+    } else if (options->command == "convert") {
+        status = convert(*options);
     } else {
         return usageError("unknown command " + options->command);
     }

@@ -8,7 +8,10 @@
 #include "window_events.h"
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <random>
+#include <utility>
 
 using namespace vantry;
 
@@ -299,6 +302,114 @@ TEST_F(NnpsChart, ClipResamplesOnTheGridBeyondTheStoredPoints)
     answer({"12"});
     NPSCLIP_Click(v);
     EXPECT_NE(host.messages.back(), "no data!");
+}
+
+/// The rows of the clipboard table after its label line: frequency text and value.
+std::vector<std::pair<std::string, double>> clipRows(const std::string& text)
+{
+    std::vector<std::pair<std::string, double>> rows;
+    size_t at = text.find("\r\n");
+    for (size_t end; at != std::string::npos && (end = text.find("\r\n", at + 2)) != std::string::npos; at = end) {
+        const std::string line = text.substr(at + 2, end - at - 2);
+        const size_t tab = line.find('\t');
+        rows.emplace_back(line.substr(0, tab), std::stod(line.substr(tab + 1)));
+    }
+    return rows;
+}
+
+TEST_F(NnpsChart, ClipStopsBeforeTheFirstRowWhereTheExtrapolationRunsAway)
+{
+    // Ten points on a straight line of the logarithm, 0.2 .. 2.0 cycles/mm: the spline through
+    // them is that line, extrapolated. The points span log10 -6 .. -1.68 rising (-6 .. -10.32
+    // falling); three decades beyond that range the line reaches at f = 3.25 either way.
+    for (const double slope : {2.4, -2.4}) {
+        v.r.DATALBL[0] = "LINE";
+        v.r.NPSNUM[0] = 10;
+        for (int i = 0; i < 10; ++i) {
+            const float f = 0.2f * static_cast<float>(i + 1);
+            v.r.NPSFRQ[0][i] = f;
+            v.r.NPSVAL[0][i] = static_cast<float>(-6 + slope * (f - 0.2));
+        }
+        v.r.NPSPITCH[0] = 0.1f; // Nyquist 5 cycles/mm: the table could go on to 5
+        v.r.NFMAX = 5;
+        host.messages.clear();
+        answer({"1"});
+        NPSCLIP_Click(v);
+        const auto rows = clipRows(host.clipboardText);
+        ASSERT_EQ(rows.size(), 32u) << slope << ": rows 0.1 .. 3.2, not 3.3";
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const double f = 0.1 * static_cast<double>(i + 1);
+            char text[16];
+            std::snprintf(text, sizeof text, "%.2f", f);
+            EXPECT_EQ(rows[i].first, text);
+            const double truth = std::pow(10.0, -6 + slope * (f - 0.2));
+            // the single-precision spline of the logarithm: within 8e-5 of a decade
+            EXPECT_NEAR(rows[i].second, truth, 2e-4 * truth + 0.51e-8) << rows[i].first;
+        }
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].rfind("warning the table stops at 3.20 cycles/mm: at 3.30 ", 0), 0u)
+            << host.messages[0];
+    }
+
+    // A value whose power is not a finite number ends the table too: log10 306 .. 306.9 passes
+    // the largest double (10^308.25) after 4.7 cycles/mm, long before three decades beyond.
+    for (int i = 0; i < 10; ++i) {
+        v.r.NPSVAL[0][i] = static_cast<float>(306 + 0.5 * (v.r.NPSFRQ[0][i] - 0.2));
+    }
+    host.messages.clear();
+    answer({"1"});
+    NPSCLIP_Click(v);
+    const auto rows = clipRows(host.clipboardText);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().first, "4.70");
+    EXPECT_EQ(rows.size(), 47u);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("warning the table stops at 4.70 cycles/mm", 0), 0u) << host.messages[0];
+}
+
+TEST_F(NnpsChart, ClipWritesNoRowBeyondTheNyquistFrequencyOfTheCurvesPitch)
+{
+    store(1, "A R", 2.5e-6); // 25 points, 0.2 .. 5.0 cycles/mm
+    v.r.NFMAX = 5;
+    // pitch -> last row: 0.143 mm has its Nyquist frequency at 3.4965; 0.2 mm exactly at 2.5; a
+    // curve of unknown pitch ends at its last point.
+    for (const auto& [pitch, last] : {std::pair{0.143f, "3.40"}, {0.1f, "5.00"}, {0.2f, "2.50"}, {0.0f, "5.00"}}) {
+        v.r.NPSPITCH[0] = pitch;
+        host.messages.clear();
+        answer({"1"});
+        NPSCLIP_Click(v);
+        EXPECT_TRUE(host.messages.empty()) << pitch << ": " << host.messages.front();
+        const auto rows = clipRows(host.clipboardText);
+        ASSERT_FALSE(rows.empty()) << pitch;
+        EXPECT_EQ(rows.back().first, last) << pitch;
+        EXPECT_EQ(rows.size(), static_cast<size_t>(std::lround(std::stod(last) * 10))) << pitch;
+        for (const auto& row : rows) EXPECT_NEAR(row.second, 2.5e-6, 0.51e-8) << row.first;
+    }
+    // A grid whose first row lies beyond the Nyquist frequency copies nothing.
+    v.r.NPSPITCH[0] = 0.2f;
+    v.r.NFMAX = 3;
+    v.r.NFINT = 3;
+    host.clipboardText = "kept";
+    host.messages.clear();
+    answer({"1"});
+    NPSCLIP_Click(v);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("Nyquist frequency 2.50"), std::string::npos) << host.messages[0];
+    EXPECT_EQ(host.clipboardText, "kept");
+}
+
+TEST_F(NnpsChart, StoredCurvesKeepThePitchOfTheirImage)
+{
+    std::mt19937 gen(3);
+    std::normal_distribution<double> noise(1000, 10);
+    std::vector<int16_t> p(256 * 256);
+    for (auto& x : p) x = static_cast<int16_t>(std::lround(noise(gen)));
+    loadWithRoi(256, 256, std::move(p), 0, 0, 256, 256, 0.143f);
+    answer({"2"});
+    NNPS2D_Click(v);
+    ASSERT_EQ(v.r.NPSNUM[1], 25);
+    EXPECT_EQ(v.r.NPSPITCH[1], 0.143f);
+    EXPECT_NEAR(v.r.NPSFRQ[1][24], 0.5 / 0.143, 1e-5) << "the last bin sits at the Nyquist frequency";
 }
 
 TEST_F(NnpsChart, ArrowsMoveTheDecadesAndRedrawTheCurves)

@@ -142,13 +142,20 @@ class DqeTable(unittest.TestCase):
         rqa7 = Table(dqe(beam=" rqa7 ").stdout)
         self.assertEqual(rqa7.header[2:4], ["rqa7", "q=32490 /(mm^2 uGy)"],
                          "found in any case, without the blanks around it")
-        site = dqe("--q", "25000", beam="SITE-W")
-        self.assertEqual(site.returncode, 0, site.stderr)
-        t = Table(site.stdout)
-        self.assertEqual(t.header[2:4], ["SITE-W", "q=25000 /(mm^2 uGy)"])
-        for rqa5, typed in zip(self.table.column(4), t.column(4)):
-            self.assertAlmostEqual(typed, rqa5 * RQA5_Q / 25000,
-                                   delta=0.00005 * (1 + RQA5_Q / 25000) + 1e-9)
+        # DQE = NEQ / (q K): a typed q (for a beam the list lacks, or over a listed one) and the
+        # 2003 edition's q of RQA5 (30174) scale every row by RQA5_Q / q.
+        for args, beam, label, q in ((["--q", "25000"], "SITE-W", "SITE-W", 25000),
+                                     (["--q", "40000"], "RQA5", "RQA5", 40000),
+                                     (["--edition", "2003"], "RQA5", "RQA5", 30174),
+                                     (["--edition", "2015"], "RQA5", "RQA5", RQA5_Q)):
+            result = dqe(*args, beam=beam)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            t = Table(result.stdout)
+            self.assertEqual(t.header[2:4], [label, "q=%d /(mm^2 uGy)" % q], args)
+            self.assertEqual([row[:4] for row in t.rows], [row[:4] for row in self.table.rows])
+            for rqa5, typed in zip(self.table.column(4), t.column(4)):
+                self.assertAlmostEqual(typed, rqa5 * RQA5_Q / q,
+                                       delta=0.00005 * (1 + RQA5_Q / q) + 1e-9, msg=args)
 
 
 class DqeFlatFields(unittest.TestCase):
@@ -210,6 +217,8 @@ class DqeChart(unittest.TestCase):
                       "DQE of %s H / %s R  RQA5 q=%d Ka=30 uGy" % (PRESET, PRESET, RQA5_Q)):
             self.assertIn(label, texts)
         self.assertEqual(self.check_curve(table, svg, 3.0), 1.2)
+        self.assertNotIn("DQE = 1", texts, "no value above 1 at 30 uGy")
+        self.assertEqual([e for e in svg.iter(NS + "line") if e.get("stroke") == "#ff0000"], [])
         # --nfmax moves the axis' end: the whole curve up to 5 cycles/mm.
         table, svg = self.chart("--nfmax", "5")
         self.assertIn("5.0", [t.text for t in svg.iter(NS + "text")])
@@ -220,6 +229,14 @@ class DqeChart(unittest.TestCase):
         ymax = self.check_curve(table, svg, 3.0)
         self.assertAlmostEqual(ymax, 1.05 * max(table.column(4)), delta=1e-9)
         self.assertIn("%.1f" % ymax, [t.text for t in svg.iter(NS + "text")])
+        # The line DQE = 1, light red, across the axis 0 .. 3, labelled.
+        self.assertIn("DQE = 1", [t.text for t in svg.iter(NS + "text")])
+        limit = [e for e in svg.iter(NS + "line") if e.get("stroke") == "#ff0000"]
+        self.assertEqual(len(limit), 1)
+        y = (1.3 * ymax - 1) / (1.5 * ymax) * 720
+        for name, value in (("x1", 0.15 / 1.2 * 960), ("x2", 1.15 / 1.2 * 960), ("y1", y),
+                            ("y2", y)):
+            self.assertAlmostEqual(float(limit[0].get(name)), value, delta=0.01, msg=name)
 
     def test_unwritable_chart_exits_3_and_prints_nothing(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -263,7 +280,8 @@ class DqeStatuses(unittest.TestCase):
             good + ["--kerma", "2.5uGy"],
             good + ["--kerma", ""],
             good + ["--kerma", "nan"],
-            good + ["--q", "30000"],  # RQA5 is in the list
+            good + ["--edition", "2010"],
+            good + ["--edition", ""],
             good + ["--beam", "SITE-W", "--q", "many"],
             good + ["--beam", "  "],
             good + ["--edge-roi", "362,412,300"],
@@ -276,14 +294,14 @@ class DqeStatuses(unittest.TestCase):
             self.assertEqual(result.returncode, 2, args)
             self.assertIn("usage:", result.stderr, args)
             self.assertEqual(result.stdout, "", args)
-        quoted = run("dqe", *good, "--q", "30000")
-        self.assertIn("RQA5 is in it with q = 29653", quoted.stderr)
+        self.assertIn("--edition needs 2015 or 2003", run("dqe", *good, "--edition", "2010").stderr)
         self.assertEqual(run("dqe", *good).returncode, 0)
 
     def test_help_documents_the_command(self):
         usage = run("--help").stdout
         self.assertIn("vantry-measure dqe --edge FILE", usage)
         for text in ("--edge-roi", "--flat-roi", "--kerma", "--beam", "--q", "BEAMQ.TXT",
+                     "--edition 2015|2003", "overrides the listed q",
                      "NEQ = MTF^2 / NNPS", "DQE = NEQ / (q K)", "Clip DQE"):
             self.assertIn(text, usage)
 
@@ -306,6 +324,17 @@ class DqeStatuses(unittest.TestCase):
             self.assertRefused(run(*args), "flat field:", "differ in size")
             # Each of the DICOM files alone goes through.
             self.assertEqual(run(*args[:7], *args[9:]).returncode, 0)
+            # Pitches from the files: an edge of 0.1 mm pixels and a flat field of 0.2 mm.
+            coarse = os.path.join(tmp, "coarse.dcm")
+            flat_fields.respaced_dicom(full, coarse, "0.2\\0.2")
+            args = ["dqe", "--edge", sample("sample_edge_explicit.dcm"), "--edge-roi", EDGE_ROI,
+                    "--flat-roi", FLAT_ROI, "--preset", "DICOM-PITCH-FROM-FILE", "--kerma", "2.5",
+                    "--beam", "RQA5"]
+            self.assertEqual(run(*args, "--flat", full).returncode, 0)
+            for flats in ([coarse], [full, coarse]):
+                more = [x for f in flats for x in ("--flat", f)]
+                self.assertRefused(run(*args, *more), "The edge image has a pitch of 0.1 mm and the "
+                                   "flat field %s 0.2 mm" % coarse)
         small = run("dqe", "--edge", sample("sample_edge.raw"), "--edge-roi", "480,500,54,30",
                     "--flat", sample("sample_flat.raw"), "--flat-roi", FLAT_ROI, "--preset", PRESET,
                     "--kerma", "2.5", "--beam", "RQA5")
@@ -340,17 +369,43 @@ class DqeStatuses(unittest.TestCase):
             program = os.path.join(tmp, "vantry-measure")
             beams = os.path.join(tmp, "BEAMQ.TXT")
             with open(beams, "w") as f:
-                f.write("name q edition\nSITE-W 25000 local 2026\nRQA5 30174 older\n")
+                f.write("name q edition\nSITE-W 25000 local 2015\nRQA5 30174 older 2015\n")
             site = dqe(beam="site-w", program=program)
             self.assertEqual(site.returncode, 0, site.stderr)
             self.assertEqual(Table(site.stdout).header[2:4], ["site-w", "q=25000 /(mm^2 uGy)"])
             self.assertEqual(Table(dqe(program=program).stdout).header[3], "q=30174 /(mm^2 uGy)")
+            # A site line is found only under the edition its third field names.
+            self.assertRefused(dqe("--edition", "2003", beam="SITE-W", program=program),
+                               "SITE-W is not in BEAMQ.TXT for the 2003 edition", "--q")
             with open(beams, "a") as f:
                 f.write("RQA9 -1 broken\n")
             self.assertRefused(dqe(program=program), "beam list:", "Line 4")
+            # With --q the faulty list does not stop the run: the lines it could not read are
+            # warned when the beam is not in what it could read.
+            typed = dqe("--q", "25000", beam="SITE-X", program=program)
+            self.assertEqual(typed.returncode, 0, typed.stderr)
+            t = Table(typed.stdout)
+            self.assertEqual(t.header[2:4], ["SITE-X", "q=25000 /(mm^2 uGy)"])
+            self.assertEqual(len(t.warnings), 2, t.warnings)
+            self.assertTrue(t.warnings[0].startswith("warning line 4 of the beam list "), t.warnings)
+            self.assertTrue(t.warnings[1].startswith("warning the DQE reaches "), t.warnings)
             os.remove(beams)
-            self.assertRefused(dqe("--q", "25000", beam="SITE-W", program=program), "beam list:",
-                               "cannot be read")
+            missing = dqe("--q", "25000", beam="SITE-W", program=program)
+            self.assertEqual(missing.returncode, 0, missing.stderr)
+            t = Table(missing.stdout)
+            self.assertEqual(t.header[3], "q=25000 /(mm^2 uGy)")
+            self.assertIn("cannot be read", t.warnings[0])
+            self.assertRefused(dqe(beam="SITE-W", program=program), "beam list:", "cannot be read")
+            # A name repeated within one edition: the first line counts, the repeat is warned.
+            with open(beams, "w") as f:
+                f.write("name q edition\nRQA5 29653 IEC62220-1-1:2015\nRQA5 33000 2015\n")
+            repeated = dqe(program=program, kerma="30")
+            self.assertEqual(repeated.returncode, 0, repeated.stderr)
+            t = Table(repeated.stdout)
+            self.assertEqual(t.warnings, ["warning line 3 of the beam list repeats RQA5 of the 2015 "
+                                          "edition: line 2 is used"])
+            self.assertEqual(t.header[3], "q=29653 /(mm^2 uGy)")
+            self.assertEqual(t.rows, Table(dqe(kerma="30").stdout).rows)
 
 
 if __name__ == "__main__":

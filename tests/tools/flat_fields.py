@@ -44,3 +44,13 @@ def noise_block(path, side=256, mean=1000, sd=10, seed=7):
     header."""
     rng = random.Random(seed)
     write_raw(path, [int(round(rng.gauss(mean, sd))) for _ in range(side * side)])
+
+
+def respaced_dicom(source, target, spacing):
+    """A copy of a DICOM sample whose Pixel Spacing value "0.1\\0.1" is replaced by a text of the
+    same length (`spacing`, such as "0.2\\0.2"), so no length changes."""
+    data = open(source, "rb").read()
+    old = b"0.1\\0.1"
+    assert data.count(old) == 1 and len(spacing) == len(old), (data.count(old), spacing)
+    with open(target, "wb") as f:
+        f.write(data.replace(old, spacing.encode("ascii")))

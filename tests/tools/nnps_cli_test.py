@@ -277,12 +277,16 @@ class NnpsOutput(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         out = Output(result.stdout)
         self.assertEqual(out.points, self.out.points, "the grid changes the tables only")
-        # The computation's table stops before 5.1, beyond the last point; "Clip NNPS " goes on to
-        # 17 x 0.3 = 5.1 on the last cubic.
+        # Both tables stop before 5.1, beyond the last point: "Clip NNPS " writes no row past the
+        # Nyquist frequency of the 0.1 mm pixels, 5 cycles/mm.
         self.assertEqual(len(out.values), 16)
-        self.assertEqual([f for f, _ in out.rows], ["%.2f" % (0.3 * n) for n in range(1, 18)])
+        self.assertEqual([f for f, _ in out.rows], ["%.2f" % (0.3 * n) for n in range(1, 17)])
         spline = natural_spline(out.frequencies(), [math.log10(v) for v in out.powers()])
-        assert_printed(self, out.rows[-1][1], 10 ** spline(f32(17 * f32(0.3))), 8, "at 5.1")
+        assert_printed(self, out.rows[-1][1], 10 ** spline(f32(16 * f32(0.3))), 8, "at 4.8")
+        # With 0.25 the grid meets 5.0 exactly: that row is written.
+        quarter = Output(measure("0,0,512,512", "--nfmax", "5", "--nfint", "0.25").stdout)
+        self.assertEqual(quarter.rows[-1][0], "5.00")
+        self.assertEqual(len(quarter.rows), 20)
         fine = Output(measure("0,0,512,512", "--nfmax", "1.5", "--nfint", "0.05").stdout)
         self.assertEqual(len(fine.values), 31)
         self.assertEqual(fine.rows[-1][0], "1.50")
@@ -423,6 +427,18 @@ class NnpsOverSeveralFiles(unittest.TestCase):
                 self.output(files, roi="0,0,512,512", preset="DICOM")
             result = run("nnps", full, half, "--preset", "DICOM", "--roi", "0,0,512,512")
             refused(self, result, "differ in size (1024 x 512 against 1024 x 1024)")
+            # Pitches from the files: 0.1 mm and 0.2 mm cannot be averaged, in either order.
+            coarse = os.path.join(tmp, "coarse.dcm")
+            flat_fields.respaced_dicom(full, coarse, "0.2\\0.2")
+            self.assertEqual(run("read", coarse, "--preset", "DICOM-PITCH-FROM-FILE")
+                             .stdout.split("\n")[3], "pitch 0.2")
+            self.output([full, full], preset="DICOM-PITCH-FROM-FILE")
+            for first, second in ((full, coarse), (coarse, full)):
+                result = run("nnps", first, second, "--preset", "DICOM-PITCH-FROM-FILE", "--roi",
+                             "256,256,512,512")
+                refused(self, result, "The flat field %s has a pitch of %s mm and the flat field "
+                        "%s %s mm" % (first, "0.1" if first == full else "0.2", second,
+                                      "0.2" if first == full else "0.1"))
         missing = run("nnps", flat_sample(), "/nonexistent/second.raw", "--preset",
                       "SAMPLE-FLAT-RAW", "--roi", "0,0,512,512")
         refused(self, missing, "/nonexistent/second.raw")

@@ -538,18 +538,22 @@ TEST_F(AnalysisWindow, DqeMenuComputesDrawsAndCopiesTheTable)
     const size_t prompts = host.prompts.size();
 
     const char* const answers[] = {ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault,
-                                   "RQA5", "2.5"};
+                                   "RQA5", ScriptedHost::kAcceptDefault,
+                                   ScriptedHost::kAcceptDefault, "2.5"};
     for (const char* a : answers) host.inputAnswers.emplace_back(a);
     window.menuAction("DQECLC")->trigger();
     // This flat field's noise is far below a quantum-limited one's at 2.5 uGy: DQE above 1, warned.
     ASSERT_EQ(host.messages.size(), 3u) << host.messages.back();
     EXPECT_EQ(host.messages[2].rfind("warning the DQE reaches ", 0), 0u) << host.messages[2];
-    ASSERT_EQ(host.prompts.size(), prompts + 4);
+    ASSERT_EQ(host.prompts.size(), prompts + 6);
     EXPECT_EQ(host.prompts[prompts].prompt, "MTF data No.= ");
     EXPECT_EQ(host.prompts[prompts + 1].prompt, "NNPS data No.= ");
     EXPECT_EQ(host.prompts[prompts + 1].deflt, " 2") << "the NNPS stored last";
     EXPECT_EQ(host.prompts[prompts + 2].prompt, "Beam quality = ");
-    EXPECT_EQ(host.prompts[prompts + 3].prompt, "Air kerma (uGy) = ");
+    EXPECT_EQ(host.prompts[prompts + 3].prompt, "Edition (2015 or 2003) = ");
+    EXPECT_EQ(host.prompts[prompts + 4].prompt, "q (1/(mm^2 uGy)) for RQA5 = ");
+    EXPECT_EQ(host.prompts[prompts + 4].deflt, " 29653");
+    EXPECT_EQ(host.prompts[prompts + 5].prompt, "Air kerma (uGy) = ");
     EXPECT_EQ(r.DSPMODE, 5);
     // The NNPS bins of 0.1 mm pixels every 0.2 cycles/mm, as far as the MTF goes.
     ASSERT_EQ(r.DQEVAL.size(), 15u);
