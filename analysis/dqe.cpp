@@ -28,19 +28,6 @@ std::string exponent(double value, int digits)
 
 /// The data number typed at `prompt`, or nullopt (after a message) for a cancel, a number outside
 /// 1 .. 7 or a slot without a curve of 4 points.
-std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt,
-                                const std::array<int16_t, kCurveSlots>& counts, const char* what)
-{
-    const auto typed = askNumberOrCancel(v.host(), prompt, plainNumber(static_cast<double>(deflt)));
-    if (!typed) return std::nullopt;
-    const int32_t d = nearestInt(*typed, 0);
-    if (d < 1 || d > 7 || counts[static_cast<size_t>(d - 1)] < 4) {
-        v.host().MsgBox("There is no " + std::string(what) + " curve under No." + plainNumberTrimmed(*typed) +
-                        ": compute one first or choose another number.");
-        return std::nullopt;
-    }
-    return static_cast<int16_t>(d);
-}
 
 std::string trimmed(const std::string& text)
 {
@@ -78,10 +65,79 @@ std::string asWarning(std::string text)
 
 } // namespace
 
+std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt,
+                                const std::array<int16_t, kCurveSlots>& counts, const char* what)
+{
+    const auto typed = askNumberOrCancel(v.host(), prompt, plainNumber(static_cast<double>(deflt)));
+    if (!typed) return std::nullopt;
+    const int32_t d = nearestInt(*typed, 0);
+    if (d < 1 || d > 7 || counts[static_cast<size_t>(d - 1)] < 4) {
+        v.host().MsgBox("There is no " + std::string(what) + " curve under No." + plainNumberTrimmed(*typed) +
+                        ": compute one first or choose another number.");
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(d);
+}
+
 DqePoint dqeAt(double mtf, double nnps, double q, double kerma)
 {
     const double neq = mtf * mtf / nnps;
     return {neq, neq / (q * kerma)};
+}
+
+std::optional<BeamAndKerma> askBeamAndKerma(Vylsf& v)
+{
+    VylsfRecord& r = v.r;
+    Host& host = v.host();
+    BeamAndKerma out;
+    const auto beam = host.InputBox("Beam quality = ", r.DQEBEAM);
+    if (!beam) return std::nullopt;
+    const std::string name = trimmed(*beam);
+    const auto editionAnswer = host.InputBox("Edition (2015 or 2003) = ", kDefaultEdition);
+    if (!editionAnswer) return std::nullopt;
+    std::string edition = trimmed(*editionAnswer);
+    if (edition.empty()) edition = kDefaultEdition;
+    if (edition != "2015" && edition != "2003") {
+        host.MsgBox("The edition must be 2015 or 2003, not " + edition + ".");
+        return std::nullopt;
+    }
+    const BeamList list = readBeamList(v.k.ws.programFolder / kBeamListFileName);
+    const BeamQuality* listed = findBeam(list, name, edition);
+    // A repeated line never counts, which a site editing the list wants to know; the list's other
+    // faults matter only when the beam is not found in what could be read.
+    std::vector<std::string> notes = list.repeats();
+    if (listed == nullptr) {
+        for (const std::string& e : list.faults()) notes.push_back(e);
+    }
+    for (const std::string& e : notes) host.MsgBox(asWarning(e));
+    // q is always asked: the listed value is offered, and a typed one overrides it.
+    const std::string offered = plainNumber(listed != nullptr ? listed->q : r.DQEQ);
+    const auto typed = host.InputBox("q (1/(mm^2 uGy)) for " + name + " = ", offered);
+    if (!typed) return std::nullopt;
+    double q = 0;
+    if (listed != nullptr && (*typed == offered || trimmed(*typed).empty())) {
+        q = listed->q;
+    } else {
+        q = leadingNumber(*typed);
+    }
+    if (!(q >= kMinQ && q <= kMaxQ)) {
+        host.MsgBox("q must be a number of photons per mm^2 and uGy from 1000 to 1000000, not " +
+                    plainNumberTrimmed(q) + ".");
+        return std::nullopt;
+    }
+    const auto kerma = askNumberOrCancel(host, "Air kerma (uGy) = ", plainNumber(r.DQEKERMA));
+    if (!kerma) return std::nullopt;
+    if (!(*kerma >= kMinKerma && *kerma <= kMaxKerma)) {
+        host.MsgBox("The air kerma must be a number of uGy from 0.001 to 100000, not " +
+                    plainNumberTrimmed(*kerma) + ".");
+        return std::nullopt;
+    }
+    out.name = name;
+    out.edition = edition;
+    out.q = q;
+    out.qFrom = listed != nullptr && q == listed->q ? std::string(kBeamListFileName) + ", " + listed->edition : "typed";
+    out.kerma = *kerma;
+    return out;
 }
 
 void DQECLC(Vylsf& v)
@@ -109,48 +165,12 @@ void DQECLC(Vylsf& v)
                     " mm: the DQE needs both from pixels of one size.");
         return;
     }
-    const auto beam = host.InputBox("Beam quality = ", r.DQEBEAM);
-    if (!beam) return;
-    const std::string name = trimmed(*beam);
-    const auto editionAnswer = host.InputBox("Edition (2015 or 2003) = ", kDefaultEdition);
-    if (!editionAnswer) return;
-    std::string edition = trimmed(*editionAnswer);
-    if (edition.empty()) edition = kDefaultEdition;
-    if (edition != "2015" && edition != "2003") {
-        host.MsgBox("The edition must be 2015 or 2003, not " + edition + ".");
-        return;
-    }
-    const BeamList list = readBeamList(v.k.ws.programFolder / kBeamListFileName);
-    const BeamQuality* listed = findBeam(list, name, edition);
-    // A repeated line never counts, which a site editing the list wants to know; the list's other
-    // faults matter only when the beam is not found in what could be read.
-    std::vector<std::string> notes = list.repeats();
-    if (listed == nullptr) {
-        for (const std::string& e : list.faults()) notes.push_back(e);
-    }
-    for (const std::string& e : notes) host.MsgBox(asWarning(e));
-    // q is always asked: the listed value is offered, and a typed one overrides it.
-    const std::string offered = plainNumber(listed != nullptr ? listed->q : r.DQEQ);
-    const auto typed = host.InputBox("q (1/(mm^2 uGy)) for " + name + " = ", offered);
-    if (!typed) return;
-    double q = 0;
-    if (listed != nullptr && (*typed == offered || trimmed(*typed).empty())) {
-        q = listed->q;
-    } else {
-        q = leadingNumber(*typed);
-    }
-    if (!(q >= kMinQ && q <= kMaxQ)) {
-        host.MsgBox("q must be a number of photons per mm^2 and uGy from 1000 to 1000000, not " +
-                    plainNumberTrimmed(q) + ".");
-        return;
-    }
-    const auto kerma = askNumberOrCancel(host, "Air kerma (uGy) = ", plainNumber(r.DQEKERMA));
-    if (!kerma) return;
-    if (!(*kerma >= kMinKerma && *kerma <= kMaxKerma)) {
-        host.MsgBox("The air kerma must be a number of uGy from 0.001 to 100000, not " +
-                    plainNumberTrimmed(*kerma) + ".");
-        return;
-    }
+    const auto asked = askBeamAndKerma(v);
+    if (!asked) return;
+    const double q = asked->q;
+    const double kerma = asked->kerma;
+    const std::string& name = asked->name;
+    const std::string& edition = asked->edition;
 
     const float lastMtf = r.MTFFRQ[m][r.MTFNUM[m] - 1];
     const float lastNps = r.NPSFRQ[n][r.NPSNUM[n] - 1];
@@ -172,7 +192,7 @@ void DQECLC(Vylsf& v)
     loadWorkingCurve(w, r.NPSFRQ[n].data(), r.NPSVAL[n].data(), r.NPSNUM[n]);
     for (size_t i = 0; i < f.size(); ++i) {
         nnps.push_back(std::pow(10.0, static_cast<double>(splineAt(w, static_cast<float>(f[i])))));
-        const DqePoint p = dqeAt(mtf[i], nnps[i], q, *kerma);
+        const DqePoint p = dqeAt(mtf[i], nnps[i], q, kerma);
         if (!std::isfinite(p.neq) || !std::isfinite(p.dqe)) {
             host.MsgBox("The NEQ or DQE at " + plainNumberTrimmed(f[i]) +
                         " cycles/mm is not a finite number (NNPS " + plainNumberTrimmed(nnps[i]) +
@@ -185,7 +205,7 @@ void DQECLC(Vylsf& v)
     r.DQEBEAM = name;
     r.DQEEDITION = edition;
     r.DQEQ = q;
-    r.DQEKERMA = static_cast<float>(*kerma);
+    r.DQEKERMA = static_cast<float>(kerma);
     r.DQEMTFNO = *mtfNo;
     r.DQENPSNO = *npsNo;
     r.DQEFRQ = std::move(f);

@@ -1,5 +1,6 @@
 #include "iec_nnps_menu.h"
 
+#include "dqe_report_menu.h"
 #include "iec_nnps.h"
 #include "mtf.h"
 #include "nnps_chart.h"
@@ -62,6 +63,7 @@ void IECNNPS(Vylsf& v)
         return;
     }
     r.IECCONV = options.conversion.text();
+    r.IECSOURCE = curveSource(v, view);
 
     if (r.NPSLAST != 1) r.NEXTNO = 1;
     // H under the number typed, V under the next: so H takes 1 .. 6.

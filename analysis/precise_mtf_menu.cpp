@@ -1,5 +1,6 @@
 #include "precise_mtf_menu.h"
 
+#include "dqe_report_menu.h"
 #include "mtf.h"
 #include "mtf_chart.h"
 #include "numtext.h"
@@ -43,6 +44,7 @@ void PRECISEMTF(Vylsf& v)
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 1;
     r.MTFPITCH[slot] = ws.PIXMM[view];
+    r.MTFSOURCE[slot] = curveSource(v, view);
     std::string clip = r.DATALBL[slot] + "\r\nf (1/mm)\tMTF\tSE\r\n";
     for (int32_t n = 0; n < npts; ++n) {
         r.MTFFRQ[slot][n] = static_cast<float>(n) * r.FINT;

@@ -4,6 +4,7 @@
 
 #include "korvelf.h"
 #include "mtf_summary.h"
+#include "dqe_report.h"
 #include "iec_nnps.h"
 #include "precise_mtf.h"
 
@@ -51,6 +52,8 @@ struct VylsfRecord {
     std::array<int16_t, kCurveSlots> MTFHASERR{};
     /// Pixel pitch (mm) of the image each stored MTF curve was measured on; 0 when not known.
     std::array<float, kCurveSlots> MTFPITCH{};
+    /// The image, preset, pitch and ROI each precise MTF curve was measured on (for its report).
+    std::array<ReportFile, kCurveSlots> MTFSOURCE{};
     /// What the last "Precise MTF..." measured (its angle, contrast-to-noise ratio, curve with
     /// standard errors and warnings).
     PreciseMtfResult PRECISE;
@@ -94,6 +97,7 @@ struct VylsfRecord {
     std::array<int16_t, kCurveSlots> NPSRAW{}; ///< 1 for an absolute "2D-NPS" curve
     std::string IECCONV = "none"; ///< conversion function last given to "IEC NNPS"
     IecNnpsResult IECNPS;         ///< what the last "IEC NNPS" measured, with standard errors
+    ReportFile IECSOURCE;         ///< the flat field, preset, pitch and area it was measured on
     /// Pixel pitch (mm) of the image each stored noise curve was measured on; 0 when not known.
     std::array<float, kCurveSlots> NPSPITCH{};
     /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].

@@ -181,7 +181,7 @@ VylsfForm makeVylsfForm()
           {"NPSCLIP", "Clip NNPS "},
           {"NPSCOMP", "Compare_NNPS"}}},
         {"CLRSCREEN", "CLS", {}},
-        {"DQEMENU", "DQE", {{"DQECLC", "DQE calc."}, {"CLIPDQE", "Clip DQE"}}},
+        {"DQEMENU", "DQE", {{"DQECLC", "DQE calc."}, {"CLIPDQE", "Clip DQE"}, {"DQEREPORT", "Report..."}}},
     };
     return f;
 }

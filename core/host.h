@@ -1,6 +1,8 @@
 #pragma once
 // core/host.h — everything the core asks of the toolkit; no toolkit type appears here.
 
+#include "dqe_report.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -97,6 +99,10 @@ public:
     virtual void copyPaneToClipboard(int view) = 0;
     /// Open-file dialog with a filter list ("(*.*)|*.*|..."); nullopt when cancelled.
     virtual std::optional<std::string> openFileDialog(std::string_view filter) = 0;
+    /// Save-file dialog with a filter list and a suggested file name; nullopt when cancelled.
+    virtual std::optional<std::string> saveFileDialog(std::string_view filter, std::string_view suggested) = 0;
+    /// Writes the DQE report to `path` as a PDF; an empty text, or why it was not written.
+    virtual std::string writeReport(const DqeReport& report, const std::string& path) = 0;
     /// Shows the bitmap in pane `view` over the dark grey background, then refreshes the pane.
     virtual void blitPane(int view, const PaneBitmap& bitmap) = 0;
     /// Lets the toolkit run pending events (repaints, input) in the middle of a long loop.

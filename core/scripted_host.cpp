@@ -1,5 +1,7 @@
 #include "scripted_host.h"
 
+#include <utility>
+
 namespace vantry {
 
 std::optional<std::string> ScriptedHost::InputBox(std::string_view prompt, std::string_view deflt)
@@ -64,6 +66,22 @@ std::optional<std::string> ScriptedHost::openFileDialog(std::string_view filter)
     auto answer = fileDialogAnswers.front();
     fileDialogAnswers.pop_front();
     return answer;
+}
+
+std::optional<std::string> ScriptedHost::saveFileDialog(std::string_view filter, std::string_view)
+{
+    fileDialogFilters.emplace_back(filter);
+    if (saveDialogAnswers.empty()) return std::nullopt;
+    auto answer = saveDialogAnswers.front();
+    saveDialogAnswers.pop_front();
+    return answer;
+}
+
+std::string ScriptedHost::writeReport(const DqeReport& report, const std::string& path)
+{
+    if (!writeReportError.empty()) return std::exchange(writeReportError, {});
+    reports.emplace_back(path, report);
+    return {};
 }
 
 void ScriptedHost::blitPane(int view, const PaneBitmap& bitmap)

@@ -19,6 +19,11 @@ public:
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<MsgBoxAnswer> msgBoxAnswers;
     std::deque<std::optional<std::string>> fileDialogAnswers;
+    /// Answers of the save dialogs, in order; none left answers as a cancel.
+    std::deque<std::optional<std::string>> saveDialogAnswers;
+    /// The reports written, with their paths; writeReportError, when set, refuses the next one.
+    std::vector<std::pair<std::string, DqeReport>> reports;
+    std::string writeReportError;
 
     struct Prompt {
         std::string prompt;
@@ -49,6 +54,8 @@ public:
     void setClipboardPicture(const ClipboardPicture& picture) override;
     void copyPaneToClipboard(int view) override;
     std::optional<std::string> openFileDialog(std::string_view filter) override;
+    std::optional<std::string> saveFileDialog(std::string_view filter, std::string_view suggested) override;
+    std::string writeReport(const DqeReport& report, const std::string& path) override;
     void blitPane(int view, const PaneBitmap& bitmap) override;
     void DoEvents() override;
     void setTimer(int intervalMs) override;

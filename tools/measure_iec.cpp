@@ -7,13 +7,13 @@
 #include "dqe_report_pdf.h"
 #include "iec_dqe.h"
 #include "iec_nnps.h"
+#include "iec_report.h"
 #include "numtext.h"
 #include "precise_mtf.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <set>
 
@@ -310,20 +310,11 @@ int iecDqe(const Options& o)
     std::printf("angle_deg_h %.4f\nangle_deg_v %.4f\nrois %lld\nindependent_pixels %lld\n", mtf[0].angleDeg,
                 mtf[1].angleDeg, static_cast<long long>(noise.rois),
                 static_cast<long long>(noise.independentPixels));
-    DqeReport report;
-    report.tableHeader = {"f", "MTF_H", "MTF_V", "NNPS_H", "NNPS_V", "DQE_H", "DQE_V"};
-    for (const IecDqeRow& r : dqe.rows) {
-        const std::vector<std::string> cells = {cell("%.4f", r.f),     cell("%.5f", r.mtfH),  cell("%.5f", r.mtfV),
-                                                cell("%.6e", r.nnpsH), cell("%.6e", r.nnpsV), cell("%.5f", r.dqeH),
-                                                cell("%.5f", r.dqeV)};
-        std::printf("point %s\n", joined(cells).c_str());
-        // The report's table: the standard frequencies 0.5, 1.0, 1.5, ...
-        const double halves = r.f / 0.5;
-        if (std::fabs(halves - std::round(halves)) < 1e-6) report.tableRows.push_back(cells);
-    }
+    for (const IecDqeRow& r : dqe.rows) std::printf("point %s\n", joined(iecDqeCells(r)).c_str());
     if (!o.has("--report")) return 0;
 
-    report.title = "IEC-style DQE";
+    DqeReport report;
+    fillIecReport(report, mtf[0], mtf[1], noise, dqe, {*kerma, beam, edition, q, qFrom, n.conversion, pitch});
     const char* roles[2] = {"Edge H", "Edge V"};
     for (int d = 0; d < 2; ++d) {
         const RoiRecord& r = *rois[d];
@@ -337,38 +328,7 @@ int iecDqe(const Options& o)
                                 std::to_string(area->x) + "," + std::to_string(area->y) + "," +
                                     std::to_string(area->w) + "," + std::to_string(area->h)});
     }
-    report.settings = {{"Air kerma", plainNumberTrimmed(*kerma) + " uGy"},
-                       {"Beam quality", beam},
-                       {"Edition of the beam table", edition},
-                       {"q", cell("%g", q) + " 1/(mm^2 uGy), " + qFrom},
-                       {"Conversion function", n.conversion.text()},
-                       {"Nyquist frequency", cell("%.4g", nyquist) + " cycles/mm"},
-                       {"Frequency bins", cell("%g", noise.binWidth) + " cycles/mm wide"},
-                       {"NNPS ROIs", std::to_string(noise.rois) + " of 256 x 256, " +
-                                         std::to_string(noise.independentPixels) + " independent pixels"}};
-    if (linearised) report.settings.emplace_back("Mean linearised signal", cell("%.4g", noise.meanSignal) + " uGy");
-    report.nyquist = nyquist;
-    report.h.name = "H";
-    report.v.name = "V";
-    for (int d = 0; d < 2; ++d) {
-        ReportDirection& dir = d == 0 ? report.h : report.v;
-        dir.mtf = {mtf[d].freq, mtf[d].mtf, mtf[d].se};
-        dir.nnps.freq = noise.freq;
-        dir.nnps.value = d == 0 ? noise.nnpsH : noise.nnpsV;
-        dir.nnps.se = d == 0 ? noise.seH : noise.seV;
-        for (const IecDqeRow& r : dqe.rows) {
-            dir.dqe.freq.push_back(r.f);
-            dir.dqe.value.push_back(d == 0 ? r.dqeH : r.dqeV);
-            dir.dqe.se.push_back(d == 0 ? r.seDqeH : r.seDqeV);
-        }
-    }
     report.warnings = warnings;
-    report.method = iecMethodStatement();
-    report.version = VANTRY_VERSION;
-    char date[32];
-    const std::time_t now = std::time(nullptr);
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
-    report.date = date;
     if (std::string why = writeDqeReportPdf(report, o.value("--report")); !why.empty()) {
         return failure("cannot write the report " + o.value("--report") + ": " + why);
     }

@@ -1,5 +1,7 @@
 #include "qt_host.h"
 
+#include "dqe_report_pdf.h"
+
 #include "vylsf_window.h"
 
 #include <QApplication>
@@ -100,6 +102,20 @@ std::optional<std::string> QtHost::openFileDialog(std::string_view filter)
         QFileDialog::getOpenFileName(dialogParent(), QString(), QString(), qtFilterList(filter));
     if (file.isEmpty()) return std::nullopt;
     return file.toStdString();
+}
+
+std::optional<std::string> QtHost::saveFileDialog(std::string_view filter, std::string_view suggested)
+{
+    const QString file = QFileDialog::getSaveFileName(dialogParent(), QString(),
+                                                      QString::fromUtf8(suggested.data(), static_cast<qsizetype>(suggested.size())),
+                                                      qtFilterList(filter));
+    if (file.isEmpty()) return std::nullopt;
+    return file.toStdString();
+}
+
+std::string QtHost::writeReport(const vantry::DqeReport& report, const std::string& path)
+{
+    return writeDqeReportPdf(report, path);
 }
 
 void QtHost::blitPane(int view, const vantry::PaneBitmap& bitmap)

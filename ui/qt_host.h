@@ -51,6 +51,8 @@ public:
     /// Gives the picture pane `view` shows, for the clipboard.
     void setPanePictureSource(std::function<QImage(int)> source) { m_panePicture = std::move(source); }
     std::optional<std::string> openFileDialog(std::string_view filter) override;
+    std::optional<std::string> saveFileDialog(std::string_view filter, std::string_view suggested) override;
+    std::string writeReport(const vantry::DqeReport& report, const std::string& path) override;
     void blitPane(int view, const vantry::PaneBitmap& bitmap) override;
     void DoEvents() override;
     void setTimer(int intervalMs) override;

@@ -8,6 +8,7 @@
 #include "mtf_chart.h"
 #include "nnps.h"
 #include "nnps_chart.h"
+#include "dqe_report_menu.h"
 #include "iec_nnps_menu.h"
 #include "precise_mtf_menu.h"
 #include "qt_canvas.h"
@@ -50,7 +51,7 @@ const MenuCommand kMenuCommands[] = {
     {"NPSCLIP", vantry::NPSCLIP_Click}, {"NPSCOMP", vantry::NPSCOMP_Click},
     {"CLRSCREEN", vantry::CLRSCREEN},   {"DQECLC", vantry::DQECLC},
     {"CLIPDQE", vantry::CLIPDQE},       {"PRECISEMTF", vantry::PRECISEMTF},
-    {"IECNNPS", vantry::IECNNPS},
+    {"IECNNPS", vantry::IECNNPS},       {"DQEREPORT", vantry::DQEREPORT},
 };
 
 void (*menuHandler(std::string_view name))(vantry::Vylsf&)

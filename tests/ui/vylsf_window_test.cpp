@@ -411,11 +411,14 @@ TEST_F(AnalysisWindow, MenusShowTheModelAndFollowIt)
     EXPECT_EQ(top[3]->text(), "DQE");
     ASSERT_NE(top[3]->menu(), nullptr);
     const QList<QAction*> dqeItems = top[3]->menu()->actions();
-    ASSERT_EQ(dqeItems.size(), 2);
+    ASSERT_EQ(dqeItems.size(), 3);
     EXPECT_EQ(dqeItems[0], window.menuAction("DQECLC"));
     EXPECT_EQ(dqeItems[0]->text(), "DQE calc.");
     EXPECT_EQ(dqeItems[1], window.menuAction("CLIPDQE"));
     EXPECT_EQ(dqeItems[1]->text(), "Clip DQE");
+    EXPECT_EQ(dqeItems[2], window.menuAction("DQEREPORT"));
+    EXPECT_EQ(dqeItems[2]->text(), "Report...");
+    EXPECT_EQ(window.menuAction("IECNNPS")->text(), "IEC NNPS");
     EXPECT_EQ(window.menuAction("SETTING")->text(), "Setting");
     for (const char* off : {"REDGE", "CEDGEOK", "NPSWF"}) {
         EXPECT_FALSE(window.menuAction(off)->isEnabled()) << off;

@@ -1,7 +1,8 @@
 #pragma once
 // What a DQE report shows: the inputs, the curves per direction, the table as the command line
-// prints it, the warnings and the method statement. Filled by whoever measured; written to PDF by
-// the Qt shell (ui/dqe_report_pdf.h).
+// prints it, the warnings and the method statement. Filled by whoever measured (vantry-measure,
+// the analysis window's "Report..."); written to PDF by the Qt shell (ui/dqe_report_pdf.h)
+// through Host::writeReport or directly.
 
 #include <string>
 #include <utility>
