@@ -254,6 +254,41 @@ class IecDqe(unittest.TestCase):
         self.assertIn(self.edge_h, text.replace("\n", ""))
 
 
+class ReadmeRoad(unittest.TestCase):
+    """The README's two commands on the bundled samples: convert, then dqe with its output."""
+
+    def test_convert_then_dqe_on_the_samples(self):
+        here = os.path.dirname(MEASURE)
+        sample = lambda name: os.path.join(here, name)
+        flats = ["sample_flat_2.5ugy.raw", "sample_flat_5ugy.raw", "sample_flat_10ugy.raw"]
+        args = ["convert", "--preset", "SAMPLE-FLAT-RAW", "--roi", "256,256,512,512"]
+        for name, kerma in zip(flats, ("2.5", "5", "10")):
+            args += ["--flat", sample(name), "--kerma", kerma]
+        c = run(*args)
+        self.assertEqual(c.returncode, 0, c.stderr)
+        # The samples' detector: 100 DN + 2 DN per quantum, 296.53 quanta per uGy and pixel.
+        self.assertAlmostEqual(float(figure(c.stdout, "slope")), 593.06, delta=0.5)
+        self.assertAlmostEqual(float(figure(c.stdout, "intercept")), 100, delta=1)
+        with tempfile.TemporaryDirectory() as tmp:
+            pdf = os.path.join(tmp, "dqe.pdf")
+            r = run("dqe", "--method", "iec", "--preset", "SAMPLE-FLAT-RAW", "--beam", "RQA5", "--kerma", "2.5",
+                    "--edge-h", sample("sample_edge.raw"), "--edge-h-roi", "362,412,300,200",
+                    "--edge-v", sample("sample_edge_v.raw"), "--edge-v-roi", "412,362,200,300",
+                    "--flat", sample(flats[0]), "--conversion", figure(c.stdout, "conversion"), "--report", pdf)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(r.stderr, "")
+            self.assertTrue(open(pdf, "rb").read(5) == b"%PDF-")
+        self.assertAlmostEqual(float(figure(r.stdout, "mean_kerma")), 2.5, delta=0.01)
+        self.assertAlmostEqual(float(figure(r.stdout, "angle_deg_h")), -3.0, delta=0.01)
+        p = points(r.stdout)
+        # The sample edge: a Gaussian blur of 1.2 pixels, and quantum-limited flat fields.
+        truth = np.exp(-2 * (math.pi * 0.12 * p[:, 0]) ** 2)
+        low = p[:, 0] <= 2.5
+        np.testing.assert_allclose(p[low, 1], truth[low], atol=0.01)
+        np.testing.assert_allclose(p[low, 2], truth[low], atol=0.01)
+        self.assertLess(abs(np.median(p[:, 3] * Q_2015 * 2.5) - 1), 0.05)
+
+
 if __name__ == "__main__":
     MEASURE = sys.argv.pop(1)
     unittest.main()
