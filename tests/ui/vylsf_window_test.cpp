@@ -905,3 +905,21 @@ TEST_F(AnalysisWindowOnQtHost, PromptsOfTheAnalysisWindowCarryTheProgramTitle)
 }
 
 } // namespace
+
+TEST_F(AnalysisWindow, IecNnpsStoresTwoCurvesAndDrawsThemFromTheNoiseMenu)
+{
+    loadFlat();
+    for (const char* a : {"none", "1"}) host.inputAnswers.emplace_back(a);
+    window.menuAction("IECNNPS")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 4) << (host.messages.empty() ? "" : host.messages.back());
+    EXPECT_EQ(v.r.DATALBL[0], "FLAT H IEC");
+    EXPECT_EQ(v.r.DATALBL[1], "FLAT V IEC");
+    EXPECT_EQ(v.r.NPSNUM[0], 30);
+    EXPECT_EQ(v.r.NPSNUM[1], 30);
+    // The same uniform noise as the 2D-NNPS sees: 10^-5.85, about 2.15 decades above the floor.
+    EXPECT_NEAR(curveHeight(), std::log10(1.4e-6) + 8, 0.15);
+    EXPECT_EQ(window.windowTitle().toStdString(), v.form().Caption);
+    // One ROI: the pixel-count warning, shown once.
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("warning the NNPS rests on 65536 independent pixels", 0), 0u);
+}
