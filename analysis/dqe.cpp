@@ -19,13 +19,6 @@ constexpr int kLimitColour = 12; ///< light red: the line DQE = 1
 /// numbers are typing errors, and the chart's grid would step by infinities.
 constexpr const char* kDefaultEdition = "2015";
 
-std::string exponent(double value, int digits)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.*E", digits, value);
-    return buf;
-}
-
 /// The data number typed at `prompt`, or nullopt (after a message) for a cancel, a number outside
 /// 1 .. 7 or a slot without a curve of 4 points.
 
@@ -289,8 +282,8 @@ void CLIPDQE(Vylsf& v)
                        fixed(r.DQEQ, 0) + " /(mm^2 uGy)\tKa=" + plainTrimmed(r.DQEKERMA) + " uGy\r\n";
     text += "f (1/mm)\tMTF\tNNPS (mm^2)\tNEQ (1/mm^2)\tDQE\r\n";
     for (size_t i = 0; i < r.DQEVAL.size(); ++i) {
-        text += fixed2(r.DQEFRQ[i]) + "\t" + fixed4(r.DQEMTF[i]) + "\t" + exponent(r.DQENPS[i], 3) +
-                "\t" + exponent(r.DQENEQ[i], 4) + "\t" + fixed4(r.DQEVAL[i]) + "\r\n";
+        text += fixed2(r.DQEFRQ[i]) + "\t" + fixed4(r.DQEMTF[i]) + "\t" + exponentText(r.DQENPS[i], 3) +
+                "\t" + exponentText(r.DQENEQ[i], 4) + "\t" + fixed4(r.DQEVAL[i]) + "\r\n";
     }
     v.host().setClipboardText(text);
 }

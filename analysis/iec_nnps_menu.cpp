@@ -13,17 +13,6 @@
 #include <cstdio>
 
 namespace vantry {
-namespace {
-
-std::string exponent(double v)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4E", v);
-    return buf;
-}
-
-} // namespace
-
 void IECNNPS(Vylsf& v)
 {
     Workspace& ws = v.k.ws;
@@ -85,8 +74,8 @@ void IECNNPS(Vylsf& v)
     }
     std::string clip = r.DATALBL[static_cast<size_t>(d - 1)] + "\r\nf (1/mm)\tNNPS H\tNNPS V\tSE H\tSE V\r\n";
     for (size_t i = 0; i < result.freq.size(); ++i) {
-        clip += fixed2(static_cast<float>(result.freq[i])) + "\t" + exponent(result.nnpsH[i]) + "\t" +
-                exponent(result.nnpsV[i]) + "\t" + exponent(result.seH[i]) + "\t" + exponent(result.seV[i]) +
+        clip += fixed2(static_cast<float>(result.freq[i])) + "\t" + exponentText(result.nnpsH[i], 4) + "\t" +
+                exponentText(result.nnpsV[i], 4) + "\t" + exponentText(result.seH[i], 4) + "\t" + exponentText(result.seV[i], 4) +
                 "\r\n";
     }
     host.setClipboardText(clip);

@@ -211,4 +211,11 @@ std::optional<int32_t> roundToInt32(double v)
     return static_cast<int32_t>(r);
 }
 
+std::string exponentText(double v, int digits)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.*E", digits, v);
+    return buf;
+}
+
 } // namespace vantry

@@ -25,6 +25,8 @@ std::string fixed(double v, int decimals);
 inline std::string fixed1(double v) { return fixed(v, 1); }
 /// The pattern "0.00".
 inline std::string fixed2(double v) { return fixed(v, 2); }
+/// Exponent form with `digits` decimals: "1.234E-06" for digits 3.
+std::string exponentText(double v, int digits);
 /// The pattern "0.000".
 inline std::string fixed3(double v) { return fixed(v, 3); }
 /// The pattern " 0.000", with its literal leading blank.
