@@ -675,3 +675,9 @@ extern "C" const char* __lsan_default_suppressions()
 {
     return "leak:libfontconfig.so\n";
 }
+
+/// Without a word about it on the error output, which belongs to the program's own messages.
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
