@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 namespace vantry::cli {
 
@@ -48,6 +49,25 @@ std::string foreignOption(const Options& o, const std::vector<std::string>& allo
 {
     for (const auto& [name, values] : o.values) {
         if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) return name;
+    }
+    return {};
+}
+
+std::string outputOverwritesInput(const Options& o)
+{
+    std::vector<std::string> inputs = o.files;
+    for (const char* name : {"--edge", "--edge-h", "--edge-v", "--flat", "--list"}) {
+        if (o.has(name)) inputs.insert(inputs.end(), o.values.at(name).begin(), o.values.at(name).end());
+    }
+    for (const char* name : {"--dump", "--png", "--svg", "--report"}) {
+        if (!o.has(name)) continue;
+        for (const std::string& input : inputs) {
+            std::error_code ec;
+            if (std::filesystem::equivalent(o.value(name), input, ec) && !ec) {
+                return std::string(name) + " " + o.value(name) + " is the input file " + input +
+                       " of this run: nothing was written, choose another name";
+            }
+        }
     }
     return {};
 }

@@ -44,6 +44,9 @@ std::optional<double> decimalOf(const std::string& text);
 /// The first option of `o` that `allowed` does not hold, or an empty text.
 std::string foreignOption(const Options& o, const std::vector<std::string>& allowed);
 std::optional<Options> parse(int argc, char** argv, std::string& error);
+/// Why an output of the run (--dump, --png, --svg, --report) names one of its input files (FILE,
+/// --edge, --edge-h, --edge-v, --flat, --list), however named; an empty text when none does.
+std::string outputOverwritesInput(const Options& o);
 
 /// A started workspace on the scripted host with FILE read into view 0, as the Read button reads
 /// it with the chosen preset; the exit status of a failure, or 0.

@@ -75,7 +75,7 @@ const char* const vantry::cli::kUsage =
     "                           [--edition 2015|2003] [--q Q] --kerma K\n"
     "                           [--conversion linear:S,I|log:S,I] [--nfmax F] [--nfint F]\n"
     "                           [--report OUT.pdf]\n"
-    "       vantry-measure --help\n"
+    "       vantry-measure --help | --version | COMMAND --help\n"
     "\n"
     "read     reads FILE into view 0 as the Read button does and prints the view's image:\n"
     "         width, height, offset (byte of the first pixel), pitch (mm), encoding, and the\n"
@@ -361,7 +361,9 @@ const char* const vantry::cli::kUsage =
     "\n"
     "Every number is the whole argument (no blanks, no trailing characters, no nan or inf) and\n"
     "within its range; each command takes only the options listed for it.\n"
-    "Files named by --dump, --png and --svg are written only as regular files (new or replaced).\n"
+    "Files named by --dump, --png, --svg and --report are written only as regular files (new or\n"
+    "replaced), never over an input file of the same run (exit 3 before anything is written).\n"
+    "COMMAND --help prints that command's usage and exits 0; --version prints the version.\n"
     "Exit status: 0 success, 2 usage error, 3 the list, preset or file could not be used, an output\n"
     "could not be written, or the method refused the measurement (the reason on stderr).\n";
 
@@ -1232,15 +1234,64 @@ bool isIec(const Options& o)
 
 } // namespace
 
+/// Writes a help text to the standard output; 0, or 3 when it could not be written.
+int printHelp(const std::string& text)
+{
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        return failure(std::string("cannot write the help (") + std::strerror(errno) + ")");
+    }
+    return 0;
+}
+
+/// The help of one command: its usage lines, its sections and the closing rules; empty when the
+/// help knows no such command.
+std::string commandHelp(const std::string& command)
+{
+    std::vector<std::string> lines;
+    for (size_t from = 0; from < std::strlen(kUsage);) {
+        const size_t end = std::string_view(kUsage).find('\n', from);
+        lines.emplace_back(kUsage + from, end - from);
+        from = end + 1;
+    }
+    std::string usage, sections, rules;
+    bool inUsage = false, inSection = false, inRules = false;
+    const std::string lead = "vantry-measure " + command + " ";
+    for (const std::string& line : lines) {
+        const bool usageStart = line.find("vantry-measure ") != std::string::npos &&
+                                (line.rfind("usage: ", 0) == 0 || line.rfind("       vantry-measure", 0) == 0);
+        if (usageStart) inUsage = line.find(lead) != std::string::npos;
+        else if (line.rfind("                           ", 0) != 0) inUsage = false;
+        if (inUsage) usage += (usage.empty() ? "usage: " + line.substr(line.find("vantry-measure")) : line) + "\n";
+        if (!line.empty() && line[0] != ' ') {
+            inSection = line.rfind(command + " ", 0) == 0;
+            inRules |= line.rfind("Every number", 0) == 0;
+        }
+        if (inSection) sections += line + "\n";
+        if (inRules) rules += line + "\n";
+    }
+    if (usage.empty()) return {};
+    return usage + "\n" + sections + rules;
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
-        return 0;
+        return printHelp(kUsage);
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+        return printHelp(std::string("vantry-measure ") + VANTRY_VERSION + "\n");
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") != 0 && std::strcmp(argv[i], "-h") != 0) continue;
+        const std::string help = commandHelp(argv[1]);
+        if (help.empty()) return usageError(std::string("unknown command ") + argv[1]);
+        return printHelp(help);
     }
     std::string error;
     const auto options = parse(argc, argv, error);
     if (!options) return usageError(error);
+    if (const std::string why = outputOverwritesInput(*options); !why.empty()) return failure(why);
     const std::vector<std::pair<const char*, const std::vector<std::string>*>> commandOptions = {
         {"read", &kReadOptions}, {"view", &kViewOptions}, {"roi", &kRoiOptions}};
     for (const auto& [command, allowed] : commandOptions) {

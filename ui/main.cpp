@@ -27,10 +27,27 @@ bool hasDisplay()
     return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+/// Writes text to the standard output; 0, or 3 when it could not be written.
+int answer(const std::string& text)
+{
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "vantry: cannot write the answer\n");
+        return 3;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Answered before anything needs a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") return answer(std::string(kUsage) + "\n");
+        if (a == "--version") return answer(std::string("vantry ") + VANTRY_VERSION + "\n");
+    }
     if (!hasDisplay()) {
         std::fprintf(stderr,
                      "vantry: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"

@@ -37,7 +37,7 @@ struct StartArguments {
 StartArguments parseStartArguments(const std::vector<std::string>& args);
 
 /// The usage line of the command line.
-inline constexpr const char* kUsage = "usage: vantry [--preset NAME] [FILE [FILE2]]";
+inline constexpr const char* kUsage = "usage: vantry [--preset NAME] [FILE [FILE2]]\n       vantry --help | --version";
 
 /// Opens the files of `args` as the operator would: the preset is chosen in the chooser (the entry
 /// whose first field is the name, compared without case; the first entry by default), then each

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """vantry-measure from the command line: the documented output, exit statuses and files."""
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -240,9 +241,60 @@ class OutputFiles(unittest.TestCase):
         self.assertIn("cannot write the output", result.stderr)
 
 
+    def test_no_output_replaces_an_input_of_the_run(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            edge = os.path.join(tmp, "edge.raw")
+            shutil.copy(os.path.join(BIN, "sample_edge.raw"), edge)
+            alias = os.path.join(tmp, "alias.raw")
+            os.symlink(edge, alias)
+            before = open(edge, "rb").read()
+            cases = [["mtf", edge, "--preset", "SAMPLE-EDGE-RAW", "--roi", "362,412,300,200", "--svg", alias],
+                     ["read", edge, "--preset", "SAMPLE-EDGE-RAW", "--dump", edge],
+                     ["view", edge, "--preset", "SAMPLE-EDGE-RAW", "--png", edge]]
+            for args in cases:
+                result = run(*args)
+                self.assertEqual(result.returncode, 3, args)
+                self.assertIn("is the input file", result.stderr)
+                self.assertEqual(open(edge, "rb").read(), before, "the input is untouched")
+            # Another name is written as before.
+            fine = run("read", edge, "--preset", "SAMPLE-EDGE-RAW", "--dump", os.path.join(tmp, "out.raw"))
+            self.assertEqual(fine.returncode, 0, fine.stderr)
+
+
+class Help(unittest.TestCase):
+    def test_each_command_has_its_help_and_failed_help_exits_3(self):
+        for command in ("read", "view", "roi", "mtf", "nnps", "dqe", "convert"):
+            result = run(command, "--help")
+            self.assertEqual(result.returncode, 0, command)
+            first = result.stdout.split("\n")[0]
+            self.assertTrue(first.startswith("usage: vantry-measure %s " % command), first)
+            # Its own section, and no other command's usage line.
+            self.assertIn("\n%s " % command, result.stdout)
+            other = "view" if command != "view" else "read"
+            self.assertNotIn("vantry-measure %s " % other, result.stdout)
+        self.assertIn("--method iec", run("dqe", "--help").stdout)
+        version = run("--version")
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout, r"^vantry-measure \d+\.\d+\.\d+\n$")
+        self.assertEqual(run("frob", "--help").returncode, 2)
+        # The window program answers both without a display.
+        headless = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        program = os.path.join(BIN, "vantry")
+        answer = subprocess.run([program, "--version"], capture_output=True, text=True, env=headless, timeout=60)
+        self.assertEqual((answer.returncode, answer.stdout), (0, version.stdout.replace("vantry-measure", "vantry")))
+        answer = subprocess.run([program, "--help"], capture_output=True, text=True, env=headless, timeout=60)
+        self.assertEqual(answer.returncode, 0, answer.stderr)
+        self.assertTrue(answer.stdout.startswith("usage: vantry "))
+        for args in (["--help"], ["mtf", "--help"]):
+            with open("/dev/full", "w") as full:
+                result = subprocess.run([MEASURE, *args], stdout=full, stderr=subprocess.PIPE, text=True)
+            self.assertEqual(result.returncode, 3, args)
+            self.assertIn("cannot write the help", result.stderr)
+
+
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (Read, View, Roi, Strictness, OutputFiles):
+    for case in (Read, View, Roi, Strictness, OutputFiles, Help):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
