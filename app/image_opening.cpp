@@ -12,14 +12,16 @@ namespace {
 struct SlotState {
     int32_t XSZ, YSZ, HDOFS;
     float PIXMM;
-    int16_t LOGFAC, PRESETIDX, PIXOFS;
+    int16_t LOGFAC, PRESETIDX;
+    int32_t PIXOFS;
+    uint8_t PIXU16;
     std::string PRESETNAME, FNAME, caption;
     ReadFacts READFACTS;
 
     static SlotState of(const Korvelf& k, int s)
     {
         const Workspace& ws = k.ws;
-        return {ws.XSZ[s], ws.YSZ[s], ws.HDOFS[s], ws.PIXMM[s], ws.LOGFAC[s], ws.PRESETIDX[s], ws.PIXOFS,
+        return {ws.XSZ[s], ws.YSZ[s], ws.HDOFS[s], ws.PIXMM[s], ws.LOGFAC[s], ws.PRESETIDX[s], ws.PIXOFS, ws.PIXU16,
                 ws.PRESETNAME[s], ws.FNAME[s], k.form.Caption, ws.READFACTS[s]};
     }
     void restore(Korvelf& k, int s) const
@@ -32,6 +34,7 @@ struct SlotState {
         ws.LOGFAC[s] = LOGFAC;
         ws.PRESETIDX[s] = PRESETIDX;
         ws.PIXOFS = PIXOFS;
+        ws.PIXU16 = PIXU16;
         ws.PRESETNAME[s] = PRESETNAME;
         ws.FNAME[s] = FNAME;
         k.form.Caption = caption;

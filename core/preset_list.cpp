@@ -117,15 +117,18 @@ std::optional<Preset> parsePreset(const std::string& entry, std::string& error)
     if (!encoding) {
         return refuse("encoding", 4, "1 (linear) or a logarithmic factor from 2 to 32767");
     }
-    const auto offset = fieldWhole(fields[5], -32768, 32767);
-    if (!offset) return refuse("offset", 5, "a number from -32768 to 32767");
+    p.unsignedPixels = fields.size() > 7 && fields[7] == "u16";
+    const auto offset = p.unsignedPixels ? fieldWhole(fields[5], 0, 65535) : fieldWhole(fields[5], -32768, 32767);
+    if (!offset) {
+        return refuse("offset", 5, p.unsignedPixels ? "a number from 0 to 65535 in a u16 entry" : "a number from -32768 to 32767");
+    }
     const auto header = fieldWhole(fields[6], 0, std::numeric_limits<int32_t>::max());
     if (!header) return refuse("header", 6, "a number of bytes from 0 to 2147483647");
     p.width = *width;
     p.height = *height;
     p.pitch = pitchFloat;
     p.encoding = static_cast<int16_t>(*encoding);
-    p.offset = static_cast<int16_t>(*offset);
+    p.offset = static_cast<int32_t>(*offset);
     p.header = *header;
     return p;
 }
@@ -145,6 +148,21 @@ std::vector<std::string> refusedPresets(const std::vector<std::string>& entries)
     return messages;
 }
 
+std::vector<std::string> emptyPresetFields(const std::string& entry)
+{
+    static const char* const names[] = {"name", "width", "height", "pitch", "encoding", "offset", "header"};
+    std::vector<std::string> empty;
+    size_t from = 0;
+    for (const char* name : names) {
+        const size_t blank = entry.find(' ', from);
+        const size_t end = blank == std::string::npos ? entry.size() : blank;
+        if (end == from && name != names[0]) empty.emplace_back(name);
+        if (blank == std::string::npos) break;
+        from = blank + 1;
+    }
+    return empty;
+}
+
 void loadPresetSlot(Workspace& ws, const Preset& preset)
 {
     ws.PRESETNAME[kPresetSlot] = preset.name;
@@ -153,6 +171,7 @@ void loadPresetSlot(Workspace& ws, const Preset& preset)
     ws.PIXMM[kPresetSlot] = preset.pitch;
     ws.LOGFAC[kPresetSlot] = preset.encoding;
     ws.PIXOFS = preset.offset;
+    ws.PIXU16 = preset.unsignedPixels ? 1 : 0;
     ws.HDOFS[kPresetSlot] = preset.header;
     ws.DICOMF = isDicomPresetName(preset.name) ? 1 : 0;
 }

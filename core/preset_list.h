@@ -45,8 +45,10 @@ struct Preset {
     int32_t height = 0;   ///< field 2, rows
     float pitch = 0;      ///< field 3, mm
     int16_t encoding = 0; ///< field 4: 1 linear, above 1 logarithmic factor
-    int16_t offset = 0;   ///< field 5, subtracted from raw pixels
+    int32_t offset = 0;   ///< field 5, subtracted from raw pixels
     int32_t header = 0;   ///< field 6, bytes before the first raw pixel
+    /// Field 7 "u16": the raw pixels are unsigned 16-bit values (offset then 0 .. 65535).
+    bool unsignedPixels = false;
 };
 
 /// Parses an entry. Fields are separated by single blanks, so two blanks in a row make an empty
@@ -56,7 +58,8 @@ struct Preset {
 /// takes: width and height 0 .. 32767 (0: no size, so the Read button reads nothing); pitch
 /// positive and finite as a float, or 0 in a DICOM entry (the pitch is then taken from the
 /// file); encoding 1 (linear) or 2 .. 32767 (a logarithmic factor: the reader converts only 1
-/// and factors above 1); offset -32768 .. 32767; header 0 .. 2147483647.
+/// and factors above 1); offset -32768 .. 32767, or 0 .. 65535 with "u16" in field 7; header
+/// 0 .. 2147483647. An eighth field other than "u16", and any after it, is ignored.
 /// nullopt, with a reason naming the entry and the field in `error`, for fewer than seven fields
 /// or a field that breaks these rules.
 std::optional<Preset> parsePreset(const std::string& entry, std::string& error);
@@ -69,7 +72,11 @@ std::string refusedPresetMessage(std::size_t index, const std::string& reason);
 /// file order; empty when every entry is usable.
 std::vector<std::string> refusedPresets(const std::vector<std::string>& entries);
 
-/// Loads the preset into slot 3, PIXOFS and DICOMF (1 for a DICOM entry).
+/// The numeric fields of an entry left empty (two blanks in a row read as 0), named, in order:
+/// "offset", "header", ...; empty when every field is written.
+std::vector<std::string> emptyPresetFields(const std::string& entry);
+
+/// Loads the preset into slot 3, PIXOFS, PIXU16 and DICOMF (1 for a DICOM entry).
 void loadPresetSlot(Workspace& ws, const Preset& preset);
 
 /// An entry whose name starts with "DICOM" in any case reads DICOM files.

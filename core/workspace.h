@@ -36,6 +36,7 @@ struct ReadFacts {
     /// The file's spacing values as text, "row\\column" in mm; nullopt when absent.
     std::optional<std::string> imagerPixelSpacing, pixelSpacing;
     std::optional<uint16_t> pixelRepresentation; ///< 0 unsigned, 1 signed; nullopt when absent
+    std::vector<std::string> warnings; ///< doubts about the pixels read, each "warning ..."
 };
 
 struct Workspace {
@@ -64,7 +65,8 @@ struct Workspace {
 
     // Flags of the current read
     int16_t DICOMF = 0; ///< 1 = the next file is read as DICOM
-    int16_t PIXOFS = 0; ///< constant subtracted from every raw pixel
+    int32_t PIXOFS = 0; ///< constant subtracted from every raw pixel
+    uint8_t PIXU16 = 0; ///< 1 when the preset's raw pixels are unsigned (its field "u16")
     int32_t TAGPOS = 0; ///< byte position of the DICOM element search in FILEBUF
 
     // Window and display polarity

@@ -3,47 +3,13 @@
 #include "dicom_layout.h"
 #include "file_access.h"
 #include "numtext.h"
+#include "unsigned_pixels.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace vantry {
 namespace {
-
-constexpr int32_t kLargestPixel = 32767;
-
-/// Pixels stored unsigned, less the preset's offset, into the signed image; the reason when a
-/// value does not fit.
-std::string unsignedPixels(ImageBuffer& img, int16_t offset)
-{
-    const auto* u = reinterpret_cast<const uint16_t*>(img.pixels.data());
-    const size_t n = img.pixels.size();
-    uint16_t lo = 65535, hi = 0;
-    for (size_t i = 0; i < n; ++i) {
-        lo = std::min(lo, u[i]);
-        hi = std::max(hi, u[i]);
-    }
-    if (hi - offset > kLargestPixel) {
-        const std::string less = offset != 0 ? " less the detector list entry's offset " + std::to_string(offset) : "";
-        const int32_t needed = hi - kLargestPixel;
-        const std::string remedy = needed <= kLargestPixel
-                                       ? "a detector list entry with an offset of " + std::to_string(needed) +
-                                             " or more brings them into range"
-                                       : "not even the largest offset of a detector list entry, 32767, brings "
-                                         "them into range";
-        return "its pixels are unsigned (Pixel Representation 0) and reach " + std::to_string(hi) + less +
-               ", above the limit 32767 of the program's signed 16-bit pixels; " + remedy;
-    }
-    if (n > 0 && lo - offset < -32768) {
-        return "its smallest pixel " + std::to_string(lo) + " less the detector list entry's offset " +
-               std::to_string(offset) + " falls below -32768, the limit of the program's signed 16-bit pixels";
-    }
-    // Every value now fits: as stored when the offset is 0, else shifted.
-    if (offset != 0) {
-        for (int16_t& p : img.pixels) p = static_cast<int16_t>(static_cast<uint16_t>(p) - offset);
-    }
-    return {};
-}
 
 /// "row\column" spacing in mm as one pitch; the reason when it is not one positive number.
 std::string spacingPitch(const std::string& name, const std::string& text, float& pitch)
@@ -119,7 +85,7 @@ std::string readDicom(Korvelf& k, LoadedImage& out)
         PARVEL(k.kernels, varswap)(reinterpret_cast<uint8_t*>(out.image.pixels.data()),
                                    static_cast<int32_t>(out.image.pixels.size()));
     }
-    if (l.pixelRepresentation == 0) return unsignedPixels(out.image, ws.PIXOFS);
+    if (l.pixelRepresentation == 0) return unsignedPixels(out.image, ws.PIXOFS, "Pixel Representation 0");
     return {};
 }
 

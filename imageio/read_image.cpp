@@ -7,6 +7,7 @@
 #include "loaded_image.h"
 #include "numtext.h"
 #include "read_dicom.h"
+#include "unsigned_pixels.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,6 +66,8 @@ std::string readRaw(const Workspace& ws, int slot, LoadedImage& out)
     if (!file.error.empty()) return file.error;
     out.image = imageFromBytes(width, height, file.bytes.data());
     out.hdofs = ws.HDOFS[slot];
+    if (ws.PIXU16 != 0) return unsignedPixels(out.image, ws.PIXOFS, "the detector list entry's field u16");
+    if (std::string w = wrappedPixelsWarning(out.image); !w.empty()) out.facts.warnings.push_back(w);
     if (ws.PIXOFS != 0) {
         for (int16_t& p : out.image.pixels) {
             const int32_t v = p - ws.PIXOFS;

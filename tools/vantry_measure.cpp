@@ -17,6 +17,7 @@
 #include "output_file.h"
 #include "png_writer.h"
 #include "precise_mtf_menu.h"
+#include "preset_list.h"
 #include "roi_statistics.h"
 #include "settings.h"
 #include "size_controls.h"
@@ -425,6 +426,15 @@ int read(const Options& o)
                 k.ws.XSZ[0], k.ws.YSZ[0], k.ws.HDOFS[0], static_cast<double>(k.ws.PIXMM[0]), k.ws.LOGFAC[0],
                 *lo, *hi, sum / static_cast<double>(img.pixels.size()));
     printReadFacts(k.ws.READFACTS[0]);
+    for (const std::string& w : k.ws.READFACTS[0].warnings) std::printf("%s\n", w.c_str());
+    // A field left empty reads as 0, which is legal but seldom meant.
+    const auto entry = static_cast<size_t>(k.ws.PRESETIDX[0]);
+    if (entry < k.form.CMB1.List.size()) {
+        for (const std::string& field : emptyPresetFields(k.form.CMB1.List[entry])) {
+            std::printf("warning the detector list entry %s leaves its %s field empty, which reads as 0\n",
+                        o.value("--preset").c_str(), field.c_str());
+        }
+    }
 
     if (o.has("--dump")) {
         std::string bytes;

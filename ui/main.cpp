@@ -2,6 +2,7 @@
 #include "form_load.h"
 #include "kernel_binding.h"
 #include "korvelf_window.h"
+#include "preset_list.h"
 #include "program_folder.h"
 #include "qt_host.h"
 #include "startup.h"
@@ -83,6 +84,13 @@ int main(int argc, char** argv)
     korvelf.ws.programFolder = vantry::programFolder();
 
     if (!vantry::Form_Load(korvelf)) return 1;
+    // Entries with a field left empty read it as 0, which is legal but seldom meant: said once.
+    for (const std::string& entry : korvelf.form.CMB1.List) {
+        for (const std::string& field : vantry::emptyPresetFields(entry)) {
+            std::fprintf(stderr, "vantry: warning: the detector list entry \"%s\" leaves its %s field empty, which reads as 0\n",
+                         entry.c_str(), field.c_str());
+        }
+    }
 
     vantry::Vylsf vylsf(korvelf);
     vantry::Form_Load(vylsf);

@@ -96,6 +96,34 @@ TEST(PresetFields, TwoBlanksMakeAnEmptyFieldThatShiftsTheOthers)
     EXPECT_NE(refusal("SHORT 10 10 0.1").find("seven"), std::string::npos);
 }
 
+TEST(PresetFields, AU16EntryTakesOffsetsUpTo65535AndOtherEighthFieldsAreIgnored)
+{
+    std::string error;
+    const auto u16 = parsePreset("U 64 64 0.1 1 65535 0 u16", error);
+    ASSERT_TRUE(u16) << error;
+    EXPECT_TRUE(u16->unsignedPixels);
+    EXPECT_EQ(u16->offset, 65535);
+    EXPECT_EQ(refusal("U 64 64 0.1 1 65536 0 u16").find("from 0 to 65535 in a u16 entry") != std::string::npos, true);
+    EXPECT_NE(refusal("U 64 64 0.1 1 -1 0 u16"), "accepted");
+    EXPECT_NE(refusal("S 64 64 0.1 1 32768 0"), "accepted");
+    const auto other = parsePreset("S 64 64 0.1 1 -5 0 U16", error);
+    ASSERT_TRUE(other) << error;
+    EXPECT_FALSE(other->unsignedPixels) << "only the exact field u16";
+    EXPECT_EQ(other->offset, -5);
+    Workspace ws;
+    loadPresetSlot(ws, *u16);
+    EXPECT_EQ(ws.PIXU16, 1);
+    EXPECT_EQ(ws.PIXOFS, 65535);
+}
+
+TEST(PresetFields, EmptyNumericFieldsAreNamed)
+{
+    EXPECT_EQ(emptyPresetFields("E 64 64 0.1 1  0"), (std::vector<std::string>{"offset"}));
+    EXPECT_EQ(emptyPresetFields("E  64 0.1 1 0 "), (std::vector<std::string>{"width", "header"}));
+    EXPECT_TRUE(emptyPresetFields("E 64 64 0.1 1 0 0").empty());
+    EXPECT_TRUE(emptyPresetFields(" 64 64 0.1 1 0 0").empty()) << "an empty name is not a number";
+}
+
 TEST(PresetFields, RefusedEntriesAreListedWithTheirLineInFileOrder)
 {
     const std::vector<std::string> entries = {"GOOD 10 10 0.1 1 0 0", "BAD 10 10 0 1 0 0",

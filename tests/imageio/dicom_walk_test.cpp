@@ -22,9 +22,11 @@ protected:
     void SetUp() override
     {
         start({"DICOM 1 1 0.1 1 0 0", "DICOM-FILE-PITCH 1 1 0 1 0 0", "DICOM-OFS 1 1 0.1 1 32767 0",
-               "DICOM-OFS7232 1 1 0.1 1 7232 0", "DICOM-OFS7233 1 1 0.1 1 7233 0"});
+               "DICOM-OFS7232 1 1 0.1 1 7232 0", "DICOM-OFS7233 1 1 0.1 1 7233 0",
+               "DICOM-OFS32768 1 1 0.1 1 32768 0 u16"});
     }
-    static constexpr int kDicom = 0, kFilePitch = 1, kOffset32767 = 2, kOffset7232 = 3, kOffset7233 = 4;
+    static constexpr int kDicom = 0, kFilePitch = 1, kOffset32767 = 2, kOffset7232 = 3, kOffset7233 = 4,
+                         kOffset32768 = 5;
 
     /// Reads the image's file with entry `entry`; the message of a refusal, or "".
     std::string readImage(const DicomImage& image, int entry = kDicom, const std::string& name = "f.dcm")
@@ -387,10 +389,13 @@ TEST_F(DicomWalk, UnsignedPixelsAbove32767NeedAnOffsetThatBringsThemIntoRange)
     EXPECT_EQ(pixels(0)[5], 40000 - 32767);
     EXPECT_EQ(pixels(0)[6], -32767);
 
-    img.pixels[5] = -1; // 65535: no offset an entry can hold brings it into range
+    img.pixels[5] = -1; // 65535: only a u16 entry holds the offset that brings it into range
     const std::string full = readImage(img, kOffset32767);
     EXPECT_NE(full.find("reach 65535 less the detector list entry's offset 32767"), std::string::npos) << full;
-    EXPECT_NE(full.find("not even the largest offset"), std::string::npos) << full;
+    EXPECT_NE(full.find("offset of 32768 or more (and the field u16"), std::string::npos) << full;
+    ASSERT_EQ(readImage(img, kOffset32768), "");
+    EXPECT_EQ(pixels(0)[5], 32767);
+    EXPECT_EQ(pixels(0)[6], -32768);
 
     img.pixels[5] = static_cast<int16_t>(40000);
     img.pixelRepresentation = 1; // the same bytes, signed: read as stored

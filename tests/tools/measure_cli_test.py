@@ -261,6 +261,56 @@ class OutputFiles(unittest.TestCase):
             self.assertEqual(fine.returncode, 0, fine.stderr)
 
 
+class UnsignedRaw(unittest.TestCase):
+    """Raw files of unsigned pixels: a detector entry with the field u16, its offset range, the
+    refusal naming the offset that would fit, and the warning for wrapped pixels without it."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp()
+        # A 4000 .. 44000 DN ramp, stored unsigned.
+        values = [4000 + (i * 40000) // (64 * 64 - 1) for i in range(64 * 64)]
+        self.wrapped = 100.0 * sum(v > 32767 for v in values) / len(values)
+        self.path = os.path.join(self.tmp, "u16.raw")
+        with open(self.path, "wb") as f:
+            f.write(struct.pack("<%dH" % len(values), *values))
+        self.listing = os.path.join(self.tmp, "list.txt")
+        with open(self.listing, "w") as f:
+            f.write("Detector Width Height Pitch(mm) Encoding Offset Header\n"
+                    "U16-OFS 64 64 0.1 1 20000 0 u16\nU16 64 64 0.1 1 0 0 u16\nSIGNED 64 64 0.1 1 0 0\n"
+                    "BIG 64 64 0.1 1 40000 0\nEMPTY 64 64 0.1 1  0\nOTHER 64 64 0.1 1 0 0 s16\n")
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp)
+
+    def read(self, preset):
+        return run("read", self.path, "--preset", preset, "--list", self.listing)
+
+    def test_u16_entry_reads_less_its_offset_or_says_which_offset_fits(self):
+        good = self.read("U16-OFS")
+        self.assertEqual(good.returncode, 0, good.stderr)
+        self.assertIn("min -16000\n", good.stdout)
+        self.assertIn("max 24000\n", good.stdout)
+        self.assertNotIn("warning", good.stdout)
+        refused = self.read("U16")
+        self.assertEqual(refused.returncode, 3)
+        self.assertIn("reach 44000", refused.stderr)
+        self.assertIn("offset of 11233 or more", refused.stderr)
+        # Read as signed, the values above 32767 wrap: a warning, the read kept.
+        wrapped = self.read("SIGNED")
+        self.assertEqual(wrapped.returncode, 0, wrapped.stderr)
+        self.assertIn("warning %.1f %% of the pixels are negative" % self.wrapped, wrapped.stdout)
+        # 40000 is an offset only a u16 entry takes; an eighth field other than u16 is ignored.
+        self.assertEqual(self.read("BIG").returncode, 3)
+        self.assertIn("-32768 to 32767", self.read("BIG").stderr)
+        self.assertIn("warning", self.read("OTHER").stdout)
+
+    def test_an_empty_field_is_read_as_zero_and_named(self):
+        result = self.read("EMPTY")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("warning the detector list entry EMPTY leaves its offset field empty, which reads as 0",
+                      result.stdout)
+
+
 class Help(unittest.TestCase):
     def test_each_command_has_its_help_and_failed_help_exits_3(self):
         for command in ("read", "view", "roi", "mtf", "nnps", "dqe", "convert"):
@@ -295,6 +345,6 @@ class Help(unittest.TestCase):
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (Read, View, Roi, Strictness, OutputFiles, Help):
+    for case in (Read, View, Roi, Strictness, OutputFiles, UnsignedRaw, Help):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
