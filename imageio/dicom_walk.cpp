@@ -199,9 +199,23 @@ private:
         const auto number = [&](std::optional<uint16_t>& field) {
             if (h.length >= 2) field = u16(h.valueAt, big);
         };
+        // The image size must be one unsigned 16-bit value, as its VR US says.
+        const auto size = [&](std::optional<uint16_t>& field, const char* name) {
+            const bool us = h.vr[0] == 'U' && h.vr[1] == 'S';
+            const bool implicit = h.vr[0] == ' ' && h.vr[1] == ' ';
+            if ((us || implicit) && h.length == 2) {
+                number(field);
+                return;
+            }
+            if (m_out.refusal.empty()) {
+                m_out.refusal = std::string("its ") + name + " " + tagTextOf(h.tag) + " is written " +
+                                (implicit ? "" : "as " + std::string(h.vr, 2) + " ") + "with " +
+                                std::to_string(h.length) + " bytes, not as one US value of 1 .. 65535";
+            }
+        };
         switch (h.tag) {
-        case tagOf(0x0028, 0x0010): number(m_out.rows); break;
-        case tagOf(0x0028, 0x0011): number(m_out.columns); break;
+        case tagOf(0x0028, 0x0010): size(m_out.rows, "Rows"); break;
+        case tagOf(0x0028, 0x0011): size(m_out.columns, "Columns"); break;
         case tagOf(0x0028, 0x0100): number(m_out.bitsAllocated); break;
         case tagOf(0x0028, 0x0002): number(m_out.samplesPerPixel); break;
         case tagOf(0x0028, 0x0103): number(m_out.pixelRepresentation); break;

@@ -28,6 +28,9 @@ struct DataSetWalk {
     bool compressedSyntax = false; ///< a transfer syntax of encapsulated pixel data
 
     std::optional<uint16_t> rows, columns, bitsAllocated, samplesPerPixel, pixelRepresentation;
+    /// Why the file is refused whatever reads it: Rows or Columns written other than as a US value
+    /// (a 4-byte UL of 65792 would otherwise be read by its low half, 256). Empty when none.
+    std::string refusal;
     /// Text values without their padding blanks.
     std::optional<std::string> numberOfFrames, imagerPixelSpacing, pixelSpacing;
 

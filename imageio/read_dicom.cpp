@@ -60,6 +60,8 @@ std::string readDicom(Korvelf& k, LoadedImage& out)
     const DataSetWalk walk = walkDataSet(ws.FILEBUF.data(), ws.FILEBUF.size());
     ReadFacts& facts = out.facts;
     facts.transferSyntax = walk.transferSyntax;
+    // A size the walk saw written wrongly is refused, not left to the element search.
+    if (!walk.refusal.empty()) return walk.refusal;
     DicomLayout l;
     if (walk.reachedPixelData) {
         facts.elementsFrom = "walk";

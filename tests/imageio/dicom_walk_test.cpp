@@ -502,3 +502,25 @@ TEST_F(DicomWalk, WalkAndSearchAgreeOnEveryFetchedRealFileTheSearchReads)
 }
 
 } // namespace
+
+TEST_F(DicomWalk, RowsOrColumnsNotWrittenAsOneUsValueAreRefusedByName)
+{
+    // 256 x 256, then Rows rewritten as UL 65792 (0x10100): its low half is the 256 rows.
+    std::vector<uint8_t> bytes = samples::dicomBytes(image(256, 256));
+    const std::vector<uint8_t> rowsUs = {0x28, 0x00, 0x10, 0x00, 'U', 'S', 0x02, 0x00, 0x00, 0x01};
+    const auto at = std::search(bytes.begin(), bytes.end(), rowsUs.begin(), rowsUs.end());
+    ASSERT_NE(at, bytes.end());
+    const std::vector<uint8_t> rowsUl = {0x28, 0x00, 0x10, 0x00, 'U', 'L', 0x04, 0x00, 0x00, 0x01, 0x01, 0x00};
+    const auto offset = at - bytes.begin();
+    bytes.erase(at, at + static_cast<std::ptrdiff_t>(rowsUs.size()));
+    bytes.insert(bytes.begin() + offset, rowsUl.begin(), rowsUl.end());
+    host.messages.clear();
+    readWith(kDicom, write("ul.dcm", bytes));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("its Rows (0028,0010) is written as UL with 4 bytes, not as one US value"),
+              std::string::npos)
+        << host.messages[0];
+    EXPECT_EQ(k.ws.LOADED[0], 0) << "nothing is read";
+    // The same file with Rows as US still reads.
+    EXPECT_EQ(readImage(image(256, 256)), "");
+}
