@@ -36,6 +36,8 @@ struct ReadFacts {
     /// The file's spacing values as text, "row\\column" in mm; nullopt when absent.
     std::optional<std::string> imagerPixelSpacing, pixelSpacing;
     std::optional<uint16_t> pixelRepresentation; ///< 0 unsigned, 1 signed; nullopt when absent
+    /// DICOM, as the walk found them: Rescale Slope and Intercept, Presentation Intent Type.
+    std::optional<std::string> rescaleSlope, rescaleIntercept, presentationIntent;
     std::vector<std::string> warnings; ///< doubts about the pixels read, each "warning ..."
 };
 

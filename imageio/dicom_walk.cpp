@@ -222,6 +222,9 @@ private:
         case tagOf(0x0028, 0x0008): m_out.numberOfFrames = trimmed(value, h.length); break;
         case tagOf(0x0018, 0x1164): m_out.imagerPixelSpacing = trimmed(value, h.length); break;
         case tagOf(0x0028, 0x0030): m_out.pixelSpacing = trimmed(value, h.length); break;
+        case tagOf(0x0028, 0x1053): m_out.rescaleSlope = trimmed(value, h.length); break;
+        case tagOf(0x0028, 0x1052): m_out.rescaleIntercept = trimmed(value, h.length); break;
+        case tagOf(0x0008, 0x0068): m_out.presentationIntent = trimmed(value, h.length); break;
         default: break;
         }
     }

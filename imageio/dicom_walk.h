@@ -33,6 +33,9 @@ struct DataSetWalk {
     std::string refusal;
     /// Text values without their padding blanks.
     std::optional<std::string> numberOfFrames, imagerPixelSpacing, pixelSpacing;
+    /// Rescale Slope (0028,1053), Rescale Intercept (0028,1052), Presentation Intent Type
+    /// (0008,0068), as written.
+    std::optional<std::string> rescaleSlope, rescaleIntercept, presentationIntent;
 
     uint64_t pixelOffset = 0;          ///< first byte of the Pixel Data value
     uint64_t pixelLength = 0;          ///< its length in bytes; inside the file

@@ -60,6 +60,13 @@ std::string readDicom(Korvelf& k, LoadedImage& out)
     const DataSetWalk walk = walkDataSet(ws.FILEBUF.data(), ws.FILEBUF.size());
     ReadFacts& facts = out.facts;
     facts.transferSyntax = walk.transferSyntax;
+    facts.rescaleSlope = walk.rescaleSlope;
+    facts.rescaleIntercept = walk.rescaleIntercept;
+    facts.presentationIntent = walk.presentationIntent;
+    if (walk.presentationIntent == "FOR PRESENTATION") {
+        facts.warnings.push_back("warning the image is FOR PRESENTATION (Presentation Intent Type (0008,0068)): "
+                                 "processed for viewing; detector measurements want the FOR PROCESSING image");
+    }
     // A size the walk saw written wrongly is refused, not left to the element search.
     if (!walk.refusal.empty()) return walk.refusal;
     DicomLayout l;

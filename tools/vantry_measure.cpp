@@ -86,7 +86,9 @@ const char* const vantry::cli::kUsage =
     "         data set was walked to its Pixel Data) or search (the element search read it;\n"
     "         walk_stop says why the walk stopped), transfer_syntax (UID, or none), frames\n"
     "         (the first is read), pixel_representation (0 unsigned, 1 signed), and the\n"
-    "         file's imager_pixel_spacing and pixel_spacing as written (row\\column, mm);\n"
+    "         file's imager_pixel_spacing and pixel_spacing as written (row\\column, mm),\n"
+    "         rescale_slope, rescale_intercept and presentation_intent as written (a FOR\n"
+    "         PRESENTATION image gets a warning line: measurements want FOR PROCESSING);\n"
     "         a value the file lacks is printed as absent.\n"
     "\n"
     "  --preset NAME    the first entry of the detector list whose name field is NAME, chosen as\n"
@@ -411,6 +413,8 @@ void printReadFacts(const ReadFacts& f)
                 f.transferSyntax.empty() ? "none" : f.transferSyntax.c_str(), f.frames,
                 f.pixelRepresentation ? std::to_string(*f.pixelRepresentation).c_str() : "absent",
                 text(f.imagerPixelSpacing).c_str(), text(f.pixelSpacing).c_str());
+    std::printf("rescale_slope %s\nrescale_intercept %s\npresentation_intent %s\n", text(f.rescaleSlope).c_str(),
+                text(f.rescaleIntercept).c_str(), text(f.presentationIntent).c_str());
 }
 
 int read(const Options& o)

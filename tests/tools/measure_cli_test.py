@@ -32,7 +32,8 @@ class Read(unittest.TestCase):
         dicom = lines(run("read", os.path.join(BIN, "sample_edge_explicit.dcm"), "--preset", "DICOM"))
         self.assertEqual(dicom["mean"], out["mean"], "the raw and DICOM samples hold the same edge")
         self.assertEqual(list(dicom), first + ["elements", "transfer_syntax", "frames", "pixel_representation",
-                                               "imager_pixel_spacing", "pixel_spacing"])
+                                               "imager_pixel_spacing", "pixel_spacing", "rescale_slope",
+                                               "rescale_intercept", "presentation_intent"])
         self.assertEqual((dicom["elements"], dicom["transfer_syntax"], dicom["frames"]),
                          ("walk", "1.2.840.10008.1.2.1", "1"))
         self.assertEqual((dicom["pixel_representation"], dicom["imager_pixel_spacing"], dicom["pixel_spacing"]),
@@ -311,6 +312,30 @@ class UnsignedRaw(unittest.TestCase):
                       result.stdout)
 
 
+class DicomFacts(unittest.TestCase):
+    def test_rescale_and_presentation_intent_are_printed_and_a_presentation_image_warned(self):
+        import pydicom
+        with tempfile.TemporaryDirectory() as tmp:
+            ds = pydicom.dcmread(os.path.join(BIN, "sample_edge_explicit.dcm"))
+            ds.RescaleSlope = "2.5"
+            ds.RescaleIntercept = "-100"
+            ds.PresentationIntentType = "FOR PRESENTATION"
+            path = os.path.join(tmp, "presentation.dcm")
+            ds.save_as(path)
+            result = run("read", path, "--preset", "DICOM")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            out = result.stdout.splitlines()
+            self.assertIn("rescale_slope 2.5", out)
+            self.assertIn("rescale_intercept -100", out)
+            self.assertIn("presentation_intent FOR PRESENTATION", out)
+            self.assertTrue(any(line.startswith("warning the image is FOR PRESENTATION") for line in out))
+            ds.PresentationIntentType = "FOR PROCESSING"
+            ds.save_as(path)
+            processing = run("read", path, "--preset", "DICOM")
+            self.assertIn("presentation_intent FOR PROCESSING", processing.stdout.splitlines())
+            self.assertNotIn("warning", processing.stdout)
+
+
 class Help(unittest.TestCase):
     def test_each_command_has_its_help_and_failed_help_exits_3(self):
         for command in ("read", "view", "roi", "mtf", "nnps", "dqe", "convert"):
@@ -345,6 +370,6 @@ class Help(unittest.TestCase):
 if __name__ == "__main__":
     MEASURE, BIN = sys.argv[1], sys.argv[2]
     suite = unittest.TestSuite()
-    for case in (Read, View, Roi, Strictness, OutputFiles, UnsignedRaw, Help):
+    for case in (Read, View, Roi, Strictness, OutputFiles, UnsignedRaw, DicomFacts, Help):
         suite.addTests(unittest.TestLoader().loadTestsFromTestCase(case))
     sys.exit(0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1)
