@@ -10,7 +10,9 @@ namespace {
 
 float ask(Vylsf& v, std::string_view prompt, float current)
 {
-    return static_cast<float>(askNumber(v.host(), prompt, plainNumber(current)));
+    // A cancelled prompt keeps the setting; an empty answer is read as 0 and clamped, as typed.
+    const auto typed = askNumberOrCancel(v.host(), prompt, plainNumber(current));
+    return typed ? static_cast<float>(*typed) : current;
 }
 
 /// Upper limit of the ESF and LSF display widths: the ESF's length once there is one.

@@ -64,7 +64,8 @@ void LOGLSFCK_Click(Vylsf& v)
 void Form_MouseDown(Vylsf& v, int /*button*/, int /*shift*/, double x, double y)
 {
     if (v.r.DSPMODE != 4) return;
-    v.form().Caption = fixed2(x) + " " + fixed2(std::pow(10.0, v.r.LOGBASE + y));
+    // The power in exponent form: a fixed format shows every normalised spectrum as 0.00.
+    v.form().Caption = fixed2(x) + " " + exponentText(std::pow(10.0, v.r.LOGBASE + y), 2);
 }
 
 } // namespace vantry

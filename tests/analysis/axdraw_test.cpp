@@ -104,9 +104,11 @@ TEST_F(ChartFrames, ArrowsInNnpsModeShiftTheDecadesAndTheReadOutFollows)
     EXPECT_EQ(texts[3], "-7");
     EXPECT_EQ(texts[11], "-3");
     Form_MouseDown(v, 1, 0, 1.25, 2.0);
-    EXPECT_EQ(v.form().Caption, "1.25 0.00") << "10^-5";
+    EXPECT_EQ(v.form().Caption, "1.25 1.00E-05") << "10^-5, not 0.00";
     Form_MouseDown(v, 2, 1, 0.5, 6.5);
-    EXPECT_EQ(v.form().Caption, "0.50 0.32");
+    EXPECT_EQ(v.form().Caption, "0.50 3.16E-01") << "10^-0.5";
+    Form_MouseDown(v, 1, 0, 3, 0.25);
+    EXPECT_EQ(v.form().Caption, "3.00 1.78E-07") << "10^-6.75";
 }
 
 TEST_F(ChartFrames, MouseOutsideTheNnpsChartChangesNothing)

@@ -28,6 +28,31 @@ TEST_F(Settings, LimitsOfEveryMtfSetting)
     EXPECT_FLOAT_EQ(v.r.LSFWID, 6.0f);
 }
 
+TEST_F(Settings, CancelledPromptsKeepTheSettingsAndAnEmptyAnswerCountsAsZero)
+{
+    answer({"4", "0.05", "0.05", "20", "8"});
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
+    SETTING(v);
+    ASSERT_FLOAT_EQ(v.r.FMAX, 4.0f);
+    // Every prompt cancelled: nothing changes (it set 0.2, 0 and 0.01 before).
+    for (int i = 0; i < 5; ++i) host.inputAnswers.push_back(std::nullopt);
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
+    SETTING(v);
+    EXPECT_FLOAT_EQ(v.r.FMAX, 4.0f);
+    EXPECT_FLOAT_EQ(v.r.FINT, 0.05f);
+    EXPECT_FLOAT_EQ(v.r.BINW, 0.05f);
+    EXPECT_FLOAT_EQ(v.r.ESFWID, 20.0f);
+    EXPECT_FLOAT_EQ(v.r.LSFWID, 8.0f);
+    // The noise settings likewise; an empty answer is a typed 0, held to its range.
+    host.inputAnswers.push_back(std::nullopt);
+    host.inputAnswers.push_back("");
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
+    const float nfmax = v.r.NFMAX;
+    SETNPS(v);
+    EXPECT_FLOAT_EQ(v.r.NFMAX, nfmax);
+    EXPECT_FLOAT_EQ(v.r.NFINT, 0.01f);
+}
+
 TEST_F(Settings, DisplayWidthsFollowTheExtractedEsf)
 {
     v.r.NSAMP = 200; // pitch 0.1 mm: 20 mm of ESF
