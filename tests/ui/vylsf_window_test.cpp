@@ -485,7 +485,7 @@ TEST_F(AnalysisWindow, NoiseMenuComputesDrawsAndReadsOut)
     const QPointF user = host.qtCanvas.toUser(at);
     EXPECT_NEAR(user.x(), 1.25, 0.01);
     EXPECT_EQ(window.windowTitle().toStdString(),
-              fixed2(user.x()) + " " + fixed2(std::pow(10.0, -9.0 + user.y())));
+              fixed2(user.x()) + " " + exponentText(std::pow(10.0, -9.0 + user.y()), 2));
 
     // The other items of the menu reach their handlers too.
     for (const char* a : {"1", "5", "2"}) host.inputAnswers.emplace_back(a);
