@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantry {
@@ -70,6 +71,9 @@ struct Workspace {
     int32_t PIXOFS = 0; ///< constant subtracted from every raw pixel
     uint8_t PIXU16 = 0; ///< 1 when the preset's raw pixels are unsigned (its field "u16")
     int32_t TAGPOS = 0; ///< byte position of the DICOM element search in FILEBUF
+    /// Byte spans [first, end) of FILEBUF holding values the data set walk stepped over: a tag the
+    /// element search finds inside one is a value's bytes, not an element, and is passed by.
+    std::vector<std::pair<int64_t, int64_t>> TAGHIDDEN;
 
     // Window and display polarity
     int16_t POSI = 0;  ///< 1 positive display, 0 negative

@@ -21,8 +21,17 @@ bool readU16(const ByteBuffer& b, int64_t at, uint16_t& out)
     return true;
 }
 
-/// Scans up to `positions` positions, 2 bytes apart, from TAGPOS for the tag; its byte position,
-/// or -1 with TAGPOS restored.
+/// Whether the byte at `at` lies inside a value the data set walk stepped over.
+bool hiddenAt(const Workspace& ws, int64_t at)
+{
+    for (const auto& [first, end] : ws.TAGHIDDEN) {
+        if (at >= first && at < end) return true;
+    }
+    return false;
+}
+
+/// Scans up to `positions` positions, 2 bytes apart, from TAGPOS for the tag (passing by those
+/// inside a stepped-over value); its byte position, or -1 with TAGPOS restored.
 int64_t findTag(Workspace& ws, int32_t tag, int32_t positions)
 {
     const int64_t start = ws.TAGPOS;
@@ -30,7 +39,7 @@ int64_t findTag(Workspace& ws, int32_t tag, int32_t positions)
         const int64_t at = start + 2 * i;
         uint32_t word = 0;
         if (!readU32(ws.FILEBUF, at, word)) break; // the end of the file data
-        if (static_cast<int32_t>(word) == tag) return at;
+        if (static_cast<int32_t>(word) == tag && !hiddenAt(ws, at)) return at;
     }
     ws.TAGPOS = static_cast<int32_t>(start);
     return -1;
@@ -122,7 +131,7 @@ float TAGIMG(Workspace& ws, int32_t tag, int16_t mode)
         }
         uint32_t word = 0;
         if (!readU32(ws.FILEBUF, m, word)) break;
-        if (static_cast<int32_t>(word) != tag) continue;
+        if (static_cast<int32_t>(word) != tag || hiddenAt(ws, m)) continue;
         uint32_t length = 0;
         int64_t valueStart = 0;
         if (mode == kImplicitLittle) {

@@ -159,6 +159,7 @@ private:
             if (h.tag == tagOf(0x0002, 0x0010)) m_out.transferSyntax = trimmed(m_data + h.valueAt, h.length);
             m_out.hasMetaGroup = true;
             at = h.valueAt + h.length;
+            m_out.steppedValues.emplace_back(h.valueAt, at);
         }
         return true;
     }
@@ -268,11 +269,13 @@ private:
             }
             if (h.length == kUndefinedLength) {
                 if (!undefinedLength(h, s, 1, at)) return;
+                m_out.steppedValues.emplace_back(h.valueAt, at);
                 continue;
             }
             if (!checkLength(h)) return;
             record(h, s.bigEndian);
             at = h.valueAt + h.length;
+            m_out.steppedValues.emplace_back(h.valueAt, at);
         }
         fail("it has no Pixel Data (7FE0,0010) outside its sequences");
     }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 namespace vantry {
@@ -40,6 +42,9 @@ struct DataSetWalk {
     uint64_t pixelOffset = 0;          ///< first byte of the Pixel Data value
     uint64_t pixelLength = 0;          ///< its length in bytes; inside the file
     bool pixelLengthUndefined = false; ///< encapsulated pixel data: fragments follow
+    /// Byte spans [first, end) of the values the walk stepped over before it stopped or reached
+    /// the Pixel Data, sequences whole.
+    std::vector<std::pair<uint64_t, uint64_t>> steppedValues;
 };
 
 /// Walks the file's bytes, from byte 132 when "DICM" stands at byte 128 (and from byte 0 when

@@ -54,7 +54,11 @@ std::string readDicom(Korvelf& k, LoadedImage& out)
     ws.FILEBUF = std::move(file.bytes);
     struct EraseBuffer {
         Workspace& ws;
-        ~EraseBuffer() { ByteBuffer().swap(ws.FILEBUF); }
+        ~EraseBuffer()
+        {
+            ByteBuffer().swap(ws.FILEBUF);
+            ws.TAGHIDDEN.clear();
+        }
     } erase{ws};
 
     const DataSetWalk walk = walkDataSet(ws.FILEBUF.data(), ws.FILEBUF.size());
@@ -76,6 +80,9 @@ std::string readDicom(Korvelf& k, LoadedImage& out)
     } else {
         facts.elementsFrom = "search";
         facts.walkStop = walk.stop;
+        for (const auto& [first, end] : walk.steppedValues) {
+            ws.TAGHIDDEN.emplace_back(static_cast<int64_t>(first), static_cast<int64_t>(end));
+        }
         if (std::string e = layoutFromSearch(ws, l); !e.empty()) {
             return e + "; the data set could not be walked either: " + walk.stop;
         }

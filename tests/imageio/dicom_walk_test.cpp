@@ -297,6 +297,23 @@ TEST_F(DicomWalk, FileTheWalkCannotFollowIsStillReadByTheSearch)
     EXPECT_EQ(pixels(0), img.pixels);
 }
 
+TEST_F(DicomWalk, SearchPassesByATagInsideAValueTheWalkSteppedOver)
+{
+    // The Patient Name's value holds the bytes of the elements the search looks for before Rows,
+    // and of a Rows of 64; the walk stepped over it before it stopped at the unknown VR, so the
+    // search must take the real elements behind it.
+    auto img = image(200, 180);
+    img.patientName = std::string("\x18\x00\x60\x00" "DS\x02\x00" "70"
+                                  "\x18\x00\x52\x11" "IS\x02\x00" "2 "
+                                  "\x28\x00\x10\x00" "US\x02\x00\x40\x00", 30);
+    img.afterPatient = [](ElementWriter& w) { w.raw({0x10, 0, 0x20, 0, 'Q', 'Q', 4, 0, 'I', 'D', '7', ' '}); };
+    ASSERT_EQ(readImage(img), "");
+    EXPECT_EQ(k.ws.READFACTS[0].elementsFrom, "search");
+    EXPECT_EQ(k.ws.YSZ[0], 180);
+    EXPECT_EQ(pixels(0), img.pixels);
+    EXPECT_TRUE(k.ws.TAGHIDDEN.empty()) << "the spans belong to the file just read";
+}
+
 TEST_F(DicomWalk, FilesWithoutMetaGroupInEitherLittleEndianSyntax)
 {
     for (Syntax syntax : {Syntax::ImplicitLittle, Syntax::ExplicitLittle}) {
