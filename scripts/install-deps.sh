@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config binutils googletest libgtest-dev libbenchmark-dev
           libfftw3-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth dcmtk python3
-          python3-pydicom python3-numpy clang-14 libclang-rt-14-dev poppler-utils)
+          python3-pydicom python3-numpy clang-14 libclang-rt-14-dev poppler-utils
+          libssl-dev nlohmann-json3-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,10 @@
 #include "dqe_report_pdf.h"
+#include "file_sha256.h"
 
 #include "clip_segment.h"
 #include "report_axes.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -75,17 +75,10 @@ std::string refusedTarget(const std::string& path)
     return {};
 }
 
-/// The SHA-256 of the file's bytes in hexadecimal, or "unreadable". Only regular files are read,
-/// so a pipe named by mistake cannot hang the report.
+/// The SHA-256 of the file's bytes in hexadecimal, or "unreadable".
 QString sha256Of(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return "unreadable";
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return "unreadable";
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file) || file.error() != QFileDevice::NoError) return "unreadable";
-    return QString::fromLatin1(hash.result().toHex());
+    return QString::fromStdString(vantry::fileSha256(path));
 }
 
 QString qs(const std::string& s)
