@@ -70,13 +70,13 @@ void RecordingCanvas::cls()
 
 void RecordingCanvas::line(double x1, double y1, double x2, double y2, int colour)
 {
-    calls.push_back(call(DrawCall::Kind::Line, x1, y1, x2, y2, colour));
+    if (keepCalls) calls.push_back(call(DrawCall::Kind::Line, x1, y1, x2, y2, colour));
     setCurrentPosition(x2, y2);
 }
 
 void RecordingCanvas::point(double x, double y, int colour)
 {
-    calls.push_back(call(DrawCall::Kind::Point, x, y, 0, 0, colour));
+    if (keepCalls) calls.push_back(call(DrawCall::Kind::Point, x, y, 0, 0, colour));
     setCurrentPosition(x, y);
 }
 

@@ -38,6 +38,9 @@ public:
 
     /// The calls since the last cls: the cls first, then the coordinate system in force.
     std::vector<DrawCall> calls;
+    /// Off, the calls are not kept (a headless run that writes no picture); the coordinate
+    /// system and the current position still follow them.
+    bool keepCalls = true;
     /// The user coordinate system in force.
     double left = 0, top = 0, width = kWidthPx, height = kHeightPx;
 };

@@ -40,7 +40,7 @@ const std::vector<std::string> kValued = {"--preset", "--list", "--to-log", "--t
                                           "--edge-roi", "--flat", "--flat-roi", "--kerma", "--beam",
                                           "--q", "--method", "--model", "--conversion", "--edge-h",
                                           "--edge-h-roi", "--edge-v", "--edge-v-roi", "--edition",
-                                          "--report"};
+                                          "--report", "--format", "--jobs"};
 
 const std::vector<std::string> kFlags = {"--linear-adj", "--negative", "--fit"};
 
@@ -106,29 +106,27 @@ std::optional<Options> parse(int argc, char** argv, std::string& error)
     return o;
 }
 
-/// A started workspace on the scripted host with FILE read into view 0, as the Read button reads
-/// it with the chosen preset; the exit status of a failure, or 0.
-
-
 /// Starts the workspace on the scripted host and chooses the preset of --preset (from the list of
 /// --list) with the conversion options, as the window's boxes hold them; the exit status of a
 /// failure, or 0.
-int startSession(const Options& o, Session& s, int32_t paneW, int32_t paneH)
+int startSession(const Options& o, Session& s, CommandOutput& out, int32_t paneW, int32_t paneH)
 {
-    if (!o.has("--preset")) return usageError(o.command + " needs --preset NAME");
+    if (!o.has("--preset")) return out.usage(o.command + " needs --preset NAME");
     for (const char* factor : {"--to-log", "--to-linear"}) {
         if (!o.has(factor)) continue;
         const auto v = decimalOf(o.value(factor));
         if (!v || !(*v > 0)) {
-            return usageError(std::string(factor) + " needs a positive finite number, not \"" +
+            return out.usage(std::string(factor) + " needs a positive finite number, not \"" +
                               o.value(factor) + "\"");
         }
     }
     Korvelf& k = s.k;
     ScriptedHost& host = s.host;
+    // The drawing is kept only for a chart to be written; a batch of edges draws millions of points.
+    host.canvas.keepCalls = o.has("--svg");
     k.ws.programFolder = programFolder();
     if (o.has("--list")) k.listFile = o.value("--list");
-    if (!Form_Load(k)) return failure(host.messages.empty() ? "start-up failed" : host.messages.back());
+    if (!Form_Load(k)) return out.refuse(host.messages.empty() ? "start-up failed" : host.messages.back());
     k.disp.DISPW = paneW;
     k.disp.DISPH = paneH;
 
@@ -138,10 +136,10 @@ int startSession(const Options& o, Session& s, int32_t paneW, int32_t paneH)
         const std::string& line = k.form.CMB1.List[i];
         if (line.substr(0, line.find(' ')) == name) entry = static_cast<int>(i);
     }
-    if (entry < 0) return failure("no preset named " + name + " in the detector list");
+    if (entry < 0) return out.refuse("no preset named " + name + " in the detector list");
     CMB1_Click(k, entry);
-    if (!host.messages.empty()) return failure(host.messages.back());
-    if (k.ws.XSZ[kPresetSlot] == 0) return failure("the preset " + name + " has a width of 0, so nothing is read");
+    if (!host.messages.empty()) return out.refuse(host.messages.back());
+    if (k.ws.XSZ[kPresetSlot] == 0) return out.refuse("the preset " + name + " has a width of 0, so nothing is read");
 
     if (o.has("--to-log")) {
         k.form.LOGCCK.Value = 1;
@@ -167,11 +165,11 @@ std::string readFile(Session& s, const std::string& path)
 }
 
 /// The workspace started and FILE read into view 0; the exit status of a failure, or 0.
-int openFile(const Options& o, Session& s, int32_t paneW, int32_t paneH)
+int openFile(const Options& o, Session& s, CommandOutput& out, int32_t paneW, int32_t paneH)
 {
-    if (o.file.empty()) return usageError(o.command + " needs a FILE");
-    if (const int status = startSession(o, s, paneW, paneH); status != 0) return status;
-    if (const std::string why = readFile(s, o.file); !why.empty()) return failure(why);
+    if (o.file.empty()) return out.usage(o.command + " needs a FILE");
+    if (const int status = startSession(o, s, out, paneW, paneH); status != 0) return status;
+    if (const std::string why = readFile(s, o.file); !why.empty()) return out.refuse(why);
     return 0;
 }
 

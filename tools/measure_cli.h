@@ -3,6 +3,7 @@
 // number and ROI texts, and a workspace on the scripted host with a file read into view 0.
 
 #include "kernel_binding.h"
+#include "measure_output.h"
 #include "korvelf.h"
 #include "program_folder.h"
 #include "roi_record.h"
@@ -59,12 +60,12 @@ struct Session {
 /// Starts the workspace on the scripted host and chooses the preset of --preset (from the list of
 /// --list) with the conversion options, as the window's boxes hold them; the exit status of a
 /// failure, or 0.
-int startSession(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0);
+int startSession(const Options& o, Session& s, CommandOutput& out, int32_t paneW = 0, int32_t paneH = 0);
 /// Reads `path` into view 0 as the Read button does with the chosen preset; why it was not read,
 /// or an empty text.
 std::string readFile(Session& s, const std::string& path);
 /// The workspace started and FILE read into view 0; the exit status of a failure, or 0.
-int openFile(const Options& o, Session& s, int32_t paneW = 0, int32_t paneH = 0);
+int openFile(const Options& o, Session& s, CommandOutput& out, int32_t paneW = 0, int32_t paneH = 0);
 
 /// A text that is wholly a decimal integer with an optional sign, within the Int32 range.
 std::optional<int32_t> int32Of(std::string_view text);

@@ -1,6 +1,7 @@
 // vantry-measure convert: flat fields taken at known air kerma, their mean pixel values over one
 // ROI, and the line through them that --conversion takes.
 #include "measure_convert.h"
+#include "measure_steps.h"
 
 #include "conversion.h"
 
@@ -28,41 +29,41 @@ bool sameFile(const std::string& a, const std::string& b)
 
 } // namespace
 
-int convert(const Options& o)
+int convert(const Options& o, CommandOutput& out)
 {
     if (const std::string name = foreignOption(o, kConvertOptions); !name.empty()) {
-        return usageError("convert does not take " + name);
+        return out.usage("convert does not take " + name);
     }
     if (!o.files.empty()) {
-        return usageError("convert takes its flat fields with --flat, not as \"" + o.file + "\"");
+        return out.usage("convert takes its flat fields with --flat, not as \"" + o.file + "\"");
     }
     for (const char* required : {"--roi", "--flat", "--kerma"}) {
-        if (!o.has(required)) return usageError(std::string("convert needs ") + required);
+        if (!o.has(required)) return out.usage(std::string("convert needs ") + required);
     }
     const auto roi = roiOf(o.value("--roi"));
-    if (!roi) return usageError("--roi needs X,Y,W,H with positive 16-bit width and height");
+    if (!roi) return out.usage("--roi needs X,Y,W,H with positive 16-bit width and height");
     const std::vector<std::string>& flats = o.values.at("--flat");
     const std::vector<std::string>& kermaTexts = o.values.at("--kerma");
     if (flats.size() != kermaTexts.size()) {
-        return usageError("convert needs one --kerma per --flat, in the same order: " +
+        return out.usage("convert needs one --kerma per --flat, in the same order: " +
                           std::to_string(flats.size()) + " --flat and " +
                           std::to_string(kermaTexts.size()) + " --kerma given");
     }
     if (flats.size() < 3) {
-        return usageError("convert needs at least three flat fields (--flat FILE --kerma K), not " +
+        return out.usage("convert needs at least three flat fields (--flat FILE --kerma K), not " +
                           std::to_string(flats.size()));
     }
     std::vector<double> kerma;
     for (const std::string& text : kermaTexts) {
         const auto k = decimalOf(text);
-        if (!k) return usageError("--kerma needs a number of uGy, not \"" + text + "\"");
+        if (!k) return out.usage("--kerma needs a number of uGy, not \"" + text + "\"");
         kerma.push_back(*k);
     }
     for (size_t i = 0; i < flats.size(); ++i) {
-        if (flats[i].empty()) return usageError("--flat needs a file name");
+        if (flats[i].empty()) return out.usage("--flat needs a file name");
         for (size_t j = 0; j < i; ++j) {
             if (sameFile(flats[i], flats[j])) {
-                return usageError("the flat field " + flats[i] + " is given twice (--flat " +
+                return out.usage("the flat field " + flats[i] + " is given twice (--flat " +
                                   std::to_string(j + 1) + " and " + std::to_string(i + 1) +
                                   "): each kerma needs its own image");
             }
@@ -74,22 +75,23 @@ int convert(const Options& o)
         if (name == "log") {
             model = ConversionFunction::Model::Log;
         } else if (name != "linear") {
-            return usageError("--model needs linear or log, not \"" + name + "\"");
+            return out.usage("--model needs linear or log, not \"" + name + "\"");
         }
     }
 
     Session s;
-    if (const int status = startSession(o, s); status != 0) return status;
+    if (const int status = startSession(o, s, out); status != 0) return status;
     std::vector<double> means;
     for (const std::string& path : flats) {
         if (std::string why = readFile(s, path); !why.empty()) {
-            return failure("flat field " + path + ": " + oneLine(why));
+            return out.refuse("flat field " + path + ": " + oneLine(why));
         }
+        noteInput(out, s, "flat field " + std::to_string(means.size() + 1), path);
         const ImageBuffer& img = s.k.ws.IMG[0];
         // Widened, so a ROI reaching past 32767 is compared, not wrapped.
         const int64_t x = roi->ROIX, y = roi->ROIY, w = roi->ROIW, h = roi->ROIH;
         if (x < 0 || y < 0 || x + w > img.width || y + h > img.height) {
-            return failure("the ROI " + o.value("--roi") + " does not lie inside the flat field " +
+            return out.refuse("the ROI " + o.value("--roi") + " does not lie inside the flat field " +
                            path + " of " + std::to_string(img.width) + " x " +
                            std::to_string(img.height) + " pixels");
         }
@@ -102,12 +104,19 @@ int convert(const Options& o)
     }
 
     const ConversionFit fit = fitConversion(kerma, means, model);
-    if (!fit.error.empty()) return failure(fit.error);
-    for (const std::string& warning : fit.warnings) std::printf("%s\n", warning.c_str());
-    std::printf("model %s\nslope %.9g\nintercept %.9g\nr2 %.6f\nconversion %s\n", modelName(model),
-                fit.function.slope, fit.function.intercept, fit.r2, fit.function.text().c_str());
+    if (!fit.error.empty()) return out.refuse(fit.error);
+    out.setting("preset", o.value("--preset"));
+    out.setting("roi", o.value("--roi"));
+    for (const std::string& warning : fit.warnings) out.warningText(warning + "\n");
+    out.field("model", modelName(model));
+    out.field("slope", numberText("%.9g", fit.function.slope));
+    out.field("intercept", numberText("%.9g", fit.function.intercept));
+    out.field("r2", numberText("%.6f", fit.r2));
+    out.field("conversion", fit.function.text());
+    out.table("points", {"kerma", "mean", "fit", "residual_percent"});
     for (const ConversionPoint& p : fit.points) {
-        std::printf("point %g %.4f %.4f %.3f\n", p.kerma, p.mean, p.fit, p.residualPercent);
+        out.point({numberText("%g", p.kerma), numberText("%.4f", p.mean), numberText("%.4f", p.fit),
+                   numberText("%.3f", p.residualPercent)});
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "measure_iec.h"
+#include "measure_steps.h"
 
 #include "beam_qualities.h"
 #include "conversion.h"
@@ -136,16 +137,9 @@ std::string cell(const char* format, double v)
     return buf;
 }
 
-void printLines(const std::vector<std::string>& lines)
+void printLines(CommandOutput& out, const std::vector<std::string>& lines)
 {
-    for (const std::string& l : lines) std::printf("%s\n", l.c_str());
-}
-
-std::string joined(const std::vector<std::string>& cells)
-{
-    std::string line;
-    for (const std::string& c : cells) line += (line.empty() ? "" : " ") + c;
-    return line;
+    for (const std::string& l : lines) out.warningText(l + "\n");
 }
 
 /// The edge image linearised the way the flat fields are: the kerma of every pixel, scaled into
@@ -166,72 +160,82 @@ std::string linearisedEdge(const ImageBuffer& in, const ConversionFunction& c, I
 
 } // namespace
 
-int iecNnps(const Options& o)
+int iecNnps(const Options& o, CommandOutput& out)
 {
     if (const std::string name = foreignOption(o, kIecNnpsOptions); !name.empty()) {
-        return usageError("nnps --method iec does not take " + name);
+        return out.usage("nnps --method iec does not take " + name);
     }
     IecNnpsOptions n;
-    if (std::string e = gridOptions(o, n); !e.empty()) return usageError(e);
-    if (std::string e = conversionOption(o, n); !e.empty()) return usageError(e);
-    if (o.files.empty()) return usageError("nnps needs a FILE");
+    if (std::string e = gridOptions(o, n); !e.empty()) return out.usage(e);
+    if (std::string e = conversionOption(o, n); !e.empty()) return out.usage(e);
+    if (o.files.empty()) return out.usage("nnps needs a FILE");
 
     Session s;
-    if (const int status = startSession(o, s); status != 0) return status;
+    if (const int status = startSession(o, s, out); status != 0) return status;
     std::vector<ReadImage> flats;
     std::vector<std::string> warnings;
-    if (std::string why = readFlatFields(s, o.files, flats, warnings); !why.empty()) return failure(why);
+    if (std::string why = readFlatFields(s, o.files, flats, warnings); !why.empty()) return out.refuse(why);
     std::string error;
     const auto area = areaOption(o, "--roi", flats.front(), error);
-    if (!area) return usageError(error);
+    if (!area) return out.usage(error);
     const IecNnpsResult r = measureFlats(flats, *area, n);
-    if (!r.error.empty()) return failure(r.error);
+    if (!r.error.empty()) return out.refuse(r.error);
 
     warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
-    printLines(warnings);
-    std::printf("method iec\narea %d,%d,%d,%d\nrois %lld\nindependent_pixels %lld\n", area->x, area->y,
-                area->w, area->h, static_cast<long long>(r.rois),
-                static_cast<long long>(r.independentPixels));
-    if (n.conversion.model != ConversionFunction::Model::None) std::printf("mean_kerma %.6g\n", r.meanSignal);
-    std::printf("bin_width %g\n", r.binWidth);
+    printLines(out, warnings);
+    for (size_t i = 0; i < flats.size(); ++i) {
+        noteInput(out, "flat field " + std::to_string(i + 1), flats[i].path, flats[i].pitchMm, flats[i].pitchFrom);
+    }
+    out.setting("preset", o.value("--preset"));
+    out.setting("conversion", n.conversion.text());
+    out.setting("nfint", numberText("%g", n.fint));
+    out.field("method", "iec");
+    out.field("area", std::to_string(area->x) + "," + std::to_string(area->y) + "," + std::to_string(area->w) + "," +
+                          std::to_string(area->h));
+    out.field("rois", std::to_string(r.rois));
+    out.field("independent_pixels", std::to_string(r.independentPixels));
+    if (n.conversion.model != ConversionFunction::Model::None) out.field("mean_kerma", numberText("%.6g", r.meanSignal));
+    out.field("bin_width", numberText("%g", r.binWidth));
+    out.table("nnps", {"frequency", "nnps_h", "nnps_v", "se_h", "se_v"});
     for (size_t k = 0; k < r.freq.size(); ++k) {
-        std::printf("point %.4f %.6e %.6e %.6e %.6e\n", r.freq[k], r.nnpsH[k], r.nnpsV[k], r.seH[k], r.seV[k]);
+        out.point({numberText("%.4f", r.freq[k]), numberText("%.6e", r.nnpsH[k]), numberText("%.6e", r.nnpsV[k]),
+                   numberText("%.6e", r.seH[k]), numberText("%.6e", r.seV[k])});
     }
     return 0;
 }
 
-int iecDqe(const Options& o)
+int iecDqe(const Options& o, CommandOutput& out)
 {
     if (const std::string name = foreignOption(o, kIecDqeOptions); !name.empty()) {
-        return usageError("dqe --method iec does not take " + name);
+        return out.usage("dqe --method iec does not take " + name);
     }
     if (!o.files.empty()) {
-        return usageError("dqe takes its images with --edge-h, --edge-v and --flat, not as \"" + o.file + "\"");
+        return out.usage("dqe takes its images with --edge-h, --edge-v and --flat, not as \"" + o.file + "\"");
     }
     for (const char* required : {"--edge-h", "--edge-h-roi", "--edge-v", "--edge-v-roi", "--flat",
                                  "--kerma", "--beam"}) {
-        if (!o.has(required)) return usageError(std::string("dqe --method iec needs ") + required);
+        if (!o.has(required)) return out.usage(std::string("dqe --method iec needs ") + required);
     }
     for (const char* once : {"--edge-h", "--edge-v", "--kerma", "--beam", "--edition", "--q", "--report"}) {
-        if (o.has(once) && o.values.at(once).size() != 1) return usageError(std::string("dqe takes one ") + once);
+        if (o.has(once) && o.values.at(once).size() != 1) return out.usage(std::string("dqe takes one ") + once);
     }
     const auto roiH = roiOf(o.value("--edge-h-roi")), roiV = roiOf(o.value("--edge-v-roi"));
-    if (!roiH || !roiV) return usageError("--edge-h-roi and --edge-v-roi need X,Y,W,H with positive 16-bit width and height");
+    if (!roiH || !roiV) return out.usage("--edge-h-roi and --edge-v-roi need X,Y,W,H with positive 16-bit width and height");
     IecNnpsOptions n;
-    if (std::string e = gridOptions(o, n); !e.empty()) return usageError(e);
-    if (std::string e = conversionOption(o, n); !e.empty()) return usageError(e);
+    if (std::string e = gridOptions(o, n); !e.empty()) return out.usage(e);
+    if (std::string e = conversionOption(o, n); !e.empty()) return out.usage(e);
     const auto kerma = decimalOf(o.value("--kerma"));
-    if (!kerma) return usageError("--kerma needs a number of uGy, not \"" + o.value("--kerma") + "\"");
+    if (!kerma) return out.usage("--kerma needs a number of uGy, not \"" + o.value("--kerma") + "\"");
     std::optional<double> typedQ;
     if (o.has("--q")) {
         typedQ = decimalOf(o.value("--q"));
-        if (!typedQ) return usageError("--q needs a number of photons per mm^2 and uGy, not \"" + o.value("--q") + "\"");
+        if (!typedQ) return out.usage("--q needs a number of photons per mm^2 and uGy, not \"" + o.value("--q") + "\"");
     }
     const std::string edition = o.has("--edition") ? o.value("--edition") : "2015";
-    if (edition != "2015" && edition != "2003") return usageError("--edition needs 2015 or 2003, not \"" + edition + "\"");
+    if (edition != "2015" && edition != "2003") return out.usage("--edition needs 2015 or 2003, not \"" + edition + "\"");
     const std::string beam = o.value("--beam");
-    if (beam.empty() || beam.find_first_of(" \t") != std::string::npos) return usageError("--beam needs a name");
-    if (o.has("--report") && o.value("--report").empty()) return usageError("--report needs a file name");
+    if (beam.empty() || beam.find_first_of(" \t") != std::string::npos) return out.usage("--beam needs a name");
+    if (o.has("--report") && o.value("--report").empty()) return out.usage("--report needs a file name");
 
     std::vector<std::string> warnings;
     // q: typed, else the edition's entry of the beam list, which must then be whole. A name the
@@ -245,11 +249,11 @@ int iecDqe(const Options& o)
         qFrom = "typed (--q)";
     } else {
         if (const auto faults = beams.faults(); !faults.empty()) {
-            return failure("beam list: " + oneLine(faults.front()) + " Give q with --q.");
+            return out.refuse("beam list: " + oneLine(faults.front()) + " Give q with --q.");
         }
         const BeamQuality* listed = findBeam(beams, beam, edition);
         if (listed == nullptr) {
-            return failure("the beam quality " + beam + " is not in " + kBeamListFileName + " for the " + edition +
+            return out.refuse("the beam quality " + beam + " is not in " + kBeamListFileName + " for the " + edition +
                            " edition: give its q (1/(mm^2 uGy)) with --q");
         }
         q = listed->q;
@@ -257,17 +261,17 @@ int iecDqe(const Options& o)
     }
 
     Session s;
-    if (const int status = startSession(o, s); status != 0) return status;
+    if (const int status = startSession(o, s, out); status != 0) return status;
     ReadImage edgeH, edgeV;
-    if (std::string why = readImage(s, o.value("--edge-h"), edgeH); !why.empty()) return failure("H edge: " + why);
-    if (std::string why = readImage(s, o.value("--edge-v"), edgeV); !why.empty()) return failure("V edge: " + why);
-    if (std::string why = mixedPitch(edgeH, edgeV); !why.empty()) return failure(why);
+    if (std::string why = readImage(s, o.value("--edge-h"), edgeH); !why.empty()) return out.refuse("H edge: " + why);
+    if (std::string why = readImage(s, o.value("--edge-v"), edgeV); !why.empty()) return out.refuse("V edge: " + why);
+    if (std::string why = mixedPitch(edgeH, edgeV); !why.empty()) return out.refuse(why);
     std::vector<ReadImage> flats;
-    if (std::string why = readFlatFields(s, o.values.at("--flat"), flats, warnings); !why.empty()) return failure(why);
-    if (std::string why = mixedPitch(edgeH, flats.front()); !why.empty()) return failure(why);
+    if (std::string why = readFlatFields(s, o.values.at("--flat"), flats, warnings); !why.empty()) return out.refuse(why);
+    if (std::string why = mixedPitch(edgeH, flats.front()); !why.empty()) return out.refuse(why);
     std::string error;
     const auto area = areaOption(o, "--flat-roi", flats.front(), error);
-    if (!area) return usageError(error);
+    if (!area) return out.usage(error);
 
     const double pitch = edgeH.pitchMm;
     const double nyquist = 1 / (2 * pitch);
@@ -281,20 +285,20 @@ int iecDqe(const Options& o)
     for (int d = 0; d < 2; ++d) {
         ImageBuffer linear;
         if (std::string why = linearisedEdge(edges[d]->image, n.conversion, linear); !why.empty()) {
-            return failure(std::string(names[d]) + " edge: " + why);
+            return out.refuse(std::string(names[d]) + " edge: " + why);
         }
         mtf[d] = measurePreciseMtf(linear.pixels.data(), linear.width, linear.height, rois[d]->ROIX,
                                    rois[d]->ROIY, rois[d]->ROIW, rois[d]->ROIH, pitch, m);
-        if (!mtf[d].error.empty()) return failure(std::string(names[d]) + " edge: " + mtf[d].error);
+        if (!mtf[d].error.empty()) return out.refuse(std::string(names[d]) + " edge: " + mtf[d].error);
         for (const std::string& w : mtf[d].warnings) {
             warnings.push_back("warning " + std::string(names[d]) + " edge: " + w.substr(8));
         }
     }
     const IecNnpsResult noise = measureFlats(flats, *area, n);
-    if (!noise.error.empty()) return failure("flat field: " + noise.error);
+    if (!noise.error.empty()) return out.refuse("flat field: " + noise.error);
     warnings.insert(warnings.end(), noise.warnings.begin(), noise.warnings.end());
     const IecDqeResult dqe = combineIecDqe(mtf[0], mtf[1], noise, q, *kerma);
-    if (!dqe.error.empty()) return failure(dqe.error);
+    if (!dqe.error.empty()) return out.refuse(dqe.error);
     warnings.insert(warnings.end(), dqe.warnings.begin(), dqe.warnings.end());
     const bool linearised = n.conversion.model != ConversionFunction::Model::None;
     if (linearised && std::fabs(noise.meanSignal - *kerma) > 0.1 * *kerma) {
@@ -303,14 +307,32 @@ int iecDqe(const Options& o)
                            " uGy: check the conversion function and the kerma");
     }
 
-    printLines(warnings);
-    std::printf("method iec\nbeam %s\nedition %s\nq %g\nkerma %g\nconversion %s\n", beam.c_str(),
-                edition.c_str(), q, *kerma, n.conversion.text().c_str());
-    if (linearised) std::printf("mean_kerma %.6g\n", noise.meanSignal);
-    std::printf("angle_deg_h %.4f\nangle_deg_v %.4f\nrois %lld\nindependent_pixels %lld\n", mtf[0].angleDeg,
-                mtf[1].angleDeg, static_cast<long long>(noise.rois),
-                static_cast<long long>(noise.independentPixels));
-    for (const IecDqeRow& r : dqe.rows) std::printf("point %s\n", joined(iecDqeCells(r)).c_str());
+    printLines(out, warnings);
+    noteInput(out, "edge H", edgeH.path, edgeH.pitchMm, edgeH.pitchFrom);
+    noteInput(out, "edge V", edgeV.path, edgeV.pitchMm, edgeV.pitchFrom);
+    for (size_t i = 0; i < flats.size(); ++i) {
+        noteInput(out, "flat field " + std::to_string(i + 1), flats[i].path, flats[i].pitchMm, flats[i].pitchFrom);
+    }
+    out.setting("preset", o.value("--preset"));
+    out.setting("edge_h_roi", o.value("--edge-h-roi"));
+    out.setting("edge_v_roi", o.value("--edge-v-roi"));
+    out.setting("flat_roi", std::to_string(area->x) + "," + std::to_string(area->y) + "," + std::to_string(area->w) +
+                                "," + std::to_string(area->h));
+    out.setting("nfint", numberText("%g", n.fint));
+    out.setting("q_from", qFrom);
+    out.field("method", "iec");
+    out.field("beam", beam);
+    out.field("edition", edition);
+    out.field("q", numberText("%g", q));
+    out.field("kerma", numberText("%g", *kerma));
+    out.field("conversion", n.conversion.text());
+    if (linearised) out.field("mean_kerma", numberText("%.6g", noise.meanSignal));
+    out.field("angle_deg_h", numberText("%.4f", mtf[0].angleDeg));
+    out.field("angle_deg_v", numberText("%.4f", mtf[1].angleDeg));
+    out.field("rois", std::to_string(noise.rois));
+    out.field("independent_pixels", std::to_string(noise.independentPixels));
+    out.table("dqe", {"frequency", "mtf_h", "mtf_v", "nnps_h", "nnps_v", "dqe_h", "dqe_v"});
+    for (const IecDqeRow& r : dqe.rows) out.point(iecDqeCells(r));
     if (!o.has("--report")) return 0;
 
     DqeReport report;
@@ -330,7 +352,7 @@ int iecDqe(const Options& o)
     }
     report.warnings = warnings;
     if (std::string why = writeDqeReportPdf(report, o.value("--report")); !why.empty()) {
-        return failure("cannot write the report " + o.value("--report") + ": " + why);
+        return out.refuse("cannot write the report " + o.value("--report") + ": " + why);
     }
     return 0;
 }

@@ -6,7 +6,7 @@
 
 namespace vantry::cli {
 
-int iecNnps(const Options& o);
-int iecDqe(const Options& o);
+int iecNnps(const Options& o, CommandOutput& out);
+int iecDqe(const Options& o, CommandOutput& out);
 
 } // namespace vantry::cli
