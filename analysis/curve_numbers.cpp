@@ -56,6 +56,11 @@ int16_t lastStoredNumber(const VylsfRecord& r, CurveKind kind)
     return 1;
 }
 
+int16_t offeredToRead(const VylsfRecord& r, CurveKind kind)
+{
+    return holdsCurve(r, kind, r.DATANO) ? r.DATANO : lastStoredNumber(r, kind);
+}
+
 void dropOtherKind(VylsfRecord& r, CurveKind kind, int16_t d)
 {
     const size_t slot = slotOf(d);

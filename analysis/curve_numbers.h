@@ -25,6 +25,10 @@ int16_t firstFreeNumber(const VylsfRecord& r, CurveKind kind);
 /// still there, else the first of that kind, else 1.
 int16_t lastStoredNumber(const VylsfRecord& r, CurveKind kind);
 
+/// The number a Clip offers: DATANO, the curve stored last, when it is of `kind`; else
+/// lastStoredNumber.
+int16_t offeredToRead(const VylsfRecord& r, CurveKind kind);
+
 /// Asks `prompt` (default: firstFreeNumber) for the number a new curve of `kind` with the label
 /// `label` is stored under; the answer is rounded and held to 1 .. 7. A number that holds a curve
 /// is taken only after "Yes" to a question naming it. On success the number becomes DATANO, its

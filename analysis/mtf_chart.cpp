@@ -165,7 +165,7 @@ std::optional<int32_t> tableRows(Vylsf& v, float fmax, float fint)
 void CLIPMTF(Vylsf& v)
 {
     VylsfRecord& r = v.r;
-    const auto slot = askStoredCurve(v, "No.=", r.DATANO, CurveKind::Mtf, "no data!");
+    const auto slot = askStoredCurve(v, "No.=", offeredToRead(r, CurveKind::Mtf), CurveKind::Mtf, "no data!");
     if (!slot) return;
     const auto rows = tableRows(v, r.FMAX, r.FINT);
     if (!rows) return;

@@ -64,7 +64,7 @@ void NPSCOMP_Click(Vylsf& v)
 void NPSCLIP_Click(Vylsf& v)
 {
     VylsfRecord& r = v.r;
-    const auto slot = askStoredCurve(v, "Data No.=", r.DATANO, CurveKind::Nnps, "no data!");
+    const auto slot = askStoredCurve(v, "Data No.=", offeredToRead(r, CurveKind::Nnps), CurveKind::Nnps, "no data!");
     if (!slot) return;
     const auto rows = tableRows(v, r.NFMAX, r.NFINT);
     if (!rows) return;

@@ -150,6 +150,22 @@ TEST_F(CurveNumbers, DqeNamesTheCurvesItCombines)
     EXPECT_EQ(v.form().Caption, "DQE EDGE H / FLAT R");
 }
 
+TEST_F(CurveNumbers, ClipOffersTheLastCurveOfItsKind)
+{
+    k.ws.PRESETNAME[0] = "FLAT";
+    storeMtf(3, "EDGE H");
+    nnps(ScriptedHost::kAcceptDefault); // under 1, the first free number
+    ASSERT_EQ(v.r.DATANO, 1);
+    answer({ScriptedHost::kAcceptDefault});
+    CLIPMTF(v);
+    EXPECT_EQ(host.prompts.back().deflt, " 3") << "the MTF, not the noise curve stored last";
+    EXPECT_EQ(host.clipboardText.substr(0, 9), "\tEDGE H\r\n");
+    answer({ScriptedHost::kAcceptDefault});
+    NPSCLIP_Click(v);
+    EXPECT_EQ(host.prompts.back().deflt, " 1");
+    EXPECT_EQ(host.clipboardText.substr(0, 9), "\tFLAT R\r\n");
+}
+
 TEST_F(CurveNumbers, AskingForAStoredCurveRefusesOtherKindsAndNumbersOutside)
 {
     storeMtf(2, "EDGE H");
