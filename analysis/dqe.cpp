@@ -1,6 +1,7 @@
 #include "dqe.h"
 
 #include "beam_qualities.h"
+#include "curve_numbers.h"
 #include "numtext.h"
 #include "prompts.h"
 #include "spline.h"
@@ -19,9 +20,6 @@ constexpr int kLimitColour = 12; ///< light red: the line DQE = 1
 /// numbers are typing errors, and the chart's grid would step by infinities.
 constexpr const char* kDefaultEdition = "2015";
 
-/// The data number typed at `prompt`, or nullopt (after a message) for a cancel, a number outside
-/// 1 .. 7 or a slot without a curve of 4 points.
-
 std::string trimmed(const std::string& text)
 {
     const size_t from = text.find_first_not_of(" \t");
@@ -33,7 +31,9 @@ std::string trimmed(const std::string& text)
 /// in the store, else 1.
 int16_t defaultNnpsNo(const VylsfRecord& r)
 {
-    if (r.LASTNPSNO > 0) return r.LASTNPSNO;
+    if (holdsCurve(r, CurveKind::Nnps, r.LASTNPSNO) && r.NPSRAW[static_cast<size_t>(r.LASTNPSNO - 1)] == 0) {
+        return r.LASTNPSNO;
+    }
     for (int16_t d = 1; d <= 7; ++d) {
         const auto slot = static_cast<size_t>(d - 1);
         if (r.NPSNUM[slot] >= 4 && r.NPSRAW[slot] == 0) return d;
@@ -57,20 +57,6 @@ std::string asWarning(std::string text)
 }
 
 } // namespace
-
-std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt,
-                                const std::array<int16_t, kCurveSlots>& counts, const char* what)
-{
-    const auto typed = askNumberOrCancel(v.host(), prompt, plainNumber(static_cast<double>(deflt)));
-    if (!typed) return std::nullopt;
-    const int32_t d = nearestInt(*typed, 0);
-    if (d < 1 || d > 7 || counts[static_cast<size_t>(d - 1)] < 4) {
-        v.host().MsgBox("There is no " + std::string(what) + " curve under No." + plainNumberTrimmed(*typed) +
-                        ": compute one first or choose another number.");
-        return std::nullopt;
-    }
-    return static_cast<int16_t>(d);
-}
 
 DqePoint dqeAt(double mtf, double nnps, double q, double kerma)
 {
@@ -137,11 +123,13 @@ void DQECLC(Vylsf& v)
 {
     VylsfRecord& r = v.r;
     Host& host = v.host();
-    const auto mtfNo = askCurve(v, "MTF data No.= ", std::max<int16_t>(r.LASTMTFNO, 1), r.MTFNUM, "MTF");
-    if (!mtfNo) return;
-    const auto npsNo = askCurve(v, "NNPS data No.= ", defaultNnpsNo(r), r.NPSNUM, "NNPS");
-    if (!npsNo) return;
-    const size_t m = static_cast<size_t>(*mtfNo - 1), n = static_cast<size_t>(*npsNo - 1);
+    const auto mtfSlot = askStoredCurve(v, "MTF data No.= ", lastStoredNumber(r, CurveKind::Mtf), CurveKind::Mtf);
+    if (!mtfSlot) return;
+    const auto npsSlot = askStoredCurve(v, "NNPS data No.= ", defaultNnpsNo(r), CurveKind::Nnps);
+    if (!npsSlot) return;
+    const size_t m = *mtfSlot, n = *npsSlot;
+    const auto mtfNo = std::optional<int16_t>(static_cast<int16_t>(m + 1));
+    const auto npsNo = std::optional<int16_t>(static_cast<int16_t>(n + 1));
     if (r.NPSRAW[n] == 1) {
         host.MsgBox("Curve No." + std::to_string(*npsNo) +
                     " is an absolute NPS (\"2D-NPS\"): the DQE needs a normalised one (\"2D-NNPS\" or "

@@ -17,11 +17,6 @@ inline constexpr double kMinQ = 1e3, kMaxQ = 1e6;
 /// Display mode of the DQE chart.
 constexpr int16_t kDqeMode = 5;
 
-/// Asks a stored curve's data number (deflt offered); nullopt on a cancel, or after a message when
-/// the number holds no curve of at least 4 points in `counts` ("MTF" or "NNPS" names it).
-std::optional<int16_t> askCurve(Vylsf& v, std::string_view prompt, int16_t deflt,
-                                const std::array<int16_t, kCurveSlots>& counts, const char* what);
-
 /// What "DQE calc." and "Report..." ask after the curves: the beam quality, the edition of the
 /// beam table, q (the listed value offered, a typed one taken over it) and the air kerma.
 struct BeamAndKerma {

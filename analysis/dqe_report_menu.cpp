@@ -1,5 +1,6 @@
 #include "dqe_report_menu.h"
 
+#include "curve_numbers.h"
 #include "dqe.h"
 #include "iec_report.h"
 #include "mtf.h"
@@ -67,9 +68,10 @@ void DQEREPORT(Vylsf& v)
     size_t slots[2] = {0, 0};
     for (int d = 0; d < 2; ++d) {
         const std::string prompt = std::string("MTF") + names[d] + " data No.= ";
-        const auto number = askCurve(v, prompt, lastPrecise(r, names[d]), r.MTFNUM, "MTF");
-        if (!number) return;
-        slots[d] = static_cast<size_t>(*number - 1);
+        const auto slot = askStoredCurve(v, prompt, lastPrecise(r, names[d]), CurveKind::Mtf);
+        if (!slot) return;
+        slots[d] = *slot;
+        const auto number = std::optional<int>(static_cast<int>(*slot + 1));
         if (preciseDirection(r, slots[d]) != names[d]) {
             host.MsgBox("Curve No." + std::to_string(*number) + " (" + r.DATALBL[slots[d]] +
                         ") is not a precise MTF of an edge with its profile along " + (d == 0 ? "x" : "y") +

@@ -1,8 +1,10 @@
 #include "esf.h"
 
+#include "analysis_busy.h"
 #include "edge_checks.h"
 #include "numtext.h"
 #include "prompts.h"
+#include "roi_outside.h"
 
 #include <algorithm>
 #include <cmath>
@@ -86,10 +88,7 @@ std::string orientedCopy(const Korvelf& k, Edge& e)
     const ImageBuffer& img = ws.IMG[view];
     const int32_t x0 = roi.ROIX, y0 = roi.ROIY, W = roi.ROIW, H = roi.ROIH;
     if (x0 < 0 || y0 < 0 || W <= 0 || H <= 0 || x0 + W > img.width || y0 + H > img.height) {
-        return "The ROI (" + std::to_string(x0) + ", " + std::to_string(y0) + ", " +
-               std::to_string(W) + " x " + std::to_string(H) +
-               ") reaches outside the image (" + std::to_string(img.width) + " x " +
-               std::to_string(img.height) + "): place it on the edge inside the image.";
+        return roiOutsideMessage(x0, y0, W, H, img.width, img.height);
     }
     const bool vertical = H >= W;
     e.L = static_cast<int16_t>(vertical ? H : W);
@@ -283,6 +282,7 @@ void CESFDSP(Vylsf& v)
 {
     VylsfRecord& r = v.r;
     if (r.ESFIMG.empty()) return;
+    const AnalysisBusy busy(v.k.ws);
     const Workspace& ws = v.k.ws;
     Canvas& c = v.canvas();
     c.scale(-r.ESFWID / 2, 1.1 * r.ESFMAXV, r.ESFWID, -1.2 * r.ESFMAXV);

@@ -3,6 +3,7 @@
 #include "iec_nnps_bands.h"
 #include "iec_nnps_readings.h"
 #include "numtext.h"
+#include "roi_outside.h"
 
 #include <algorithm>
 #include <array>
@@ -207,10 +208,7 @@ IecNnpsResult measureIecNnps(const std::vector<FlatField>& fields, const IecArea
         if (f.pixels == nullptr || area.x < 0 || area.y < 0 ||
             static_cast<int64_t>(area.x) + area.w > f.width ||
             static_cast<int64_t>(area.y) + area.h > f.height) {
-            out.error = "The analysis area (" + std::to_string(area.x) + ", " + std::to_string(area.y) +
-                        ", " + std::to_string(area.w) + " x " + std::to_string(area.h) +
-                        ") reaches outside the image of " + std::to_string(f.width) + " x " +
-                        std::to_string(f.height) + " pixels.";
+            out.error = roiOutsideMessage(area.x, area.y, area.w, area.h, f.width, f.height);
             return out;
         }
     }

@@ -1,5 +1,6 @@
 #include "iec_nnps_menu.h"
 
+#include "curve_numbers.h"
 #include "dqe_report_menu.h"
 #include "iec_nnps.h"
 #include "mtf.h"
@@ -54,12 +55,27 @@ void IECNNPS(Vylsf& v)
     r.IECCONV = options.conversion.text();
     r.IECSOURCE = curveSource(v, view);
 
-    if (r.NPSLAST != 1) r.NEXTNO = 1;
-    // H under the number typed, V under the next: so H takes 1 .. 6.
-    const auto number = askNumberOrCancel(host, "Data No. of H (V the next)= ",
-                                          plainNumber(static_cast<double>(std::min<int16_t>(r.NEXTNO, 6))));
+    // H under the number typed, V under the next: so H takes 1 .. 6, and the first pair of free
+    // numbers is offered.
+    int16_t offered = 6;
+    for (int16_t d = 1; d <= 6; ++d) {
+        const bool taken = holdsCurve(r, CurveKind::Mtf, d) || holdsCurve(r, CurveKind::Nnps, d) ||
+                           holdsCurve(r, CurveKind::Mtf, d + 1) || holdsCurve(r, CurveKind::Nnps, d + 1);
+        if (!taken) {
+            offered = d;
+            break;
+        }
+    }
+    const auto number = askNumberOrCancel(host, "Data No. of H (V the next)= ", plainNumber(static_cast<double>(offered)));
     if (!number) return;
     const auto d = static_cast<int16_t>(std::clamp(nearestInt(*number, *number < 0 ? 1 : 6), 1, 6));
+    for (int16_t e = d; e <= d + 1; ++e) {
+        if (holdsCurve(r, CurveKind::Mtf, e) || holdsCurve(r, CurveKind::Nnps, e)) {
+            if (host.MsgBoxYesNoCancel(replaceQuestion(r, e)) != MsgBoxAnswer::Yes) return;
+        }
+    }
+    dropOtherKind(r, CurveKind::Nnps, d);
+    dropOtherKind(r, CurveKind::Nnps, d + 1);
     const auto npts = static_cast<int16_t>(result.freq.size());
     for (int dir = 0; dir < 2; ++dir) {
         const size_t slot = static_cast<size_t>(d - 1 + dir);

@@ -1,5 +1,6 @@
 #include "mtf.h"
 
+#include "curve_numbers.h"
 #include "edge_checks.h"
 #include "lsf.h"
 #include "mtf_chart.h"
@@ -71,15 +72,10 @@ int32_t askMtfGrid(Vylsf& v)
 std::optional<size_t> askMtfSlot(Vylsf& v)
 {
     VylsfRecord& r = v.r;
-    // A cancel stores nothing: storing under 1 would overwrite the first curve.
-    const auto typed = askNumberOrCancel(v.host(), "Data No.=", plainNumber(static_cast<double>(r.NEXTNO)));
-    if (!typed) return std::nullopt;
-    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
-    r.DATANO = d;
-    r.LASTMTFNO = d;
+    const auto slot = askNewCurveSlot(v, "Data No.=", CurveKind::Mtf, r.CURVELBL);
+    if (!slot) return std::nullopt;
+    r.LASTMTFNO = r.DATANO;
     r.NPSLAST = 0;
-    const auto slot = static_cast<size_t>(d - 1);
-    r.DATALBL[slot] = r.CURVELBL;
     return slot;
 }
 

@@ -97,6 +97,7 @@ std::vector<int32_t> chartSelection(Vylsf& v, int ask)
         list = SELPARSE(answer.value_or(""));
     }
     list = storedCurves(list);
+    r.CHARTLIST = list;
     r.NEXTNO = static_cast<int16_t>(list.size() + 1);
     if (r.NEXTNO == 8) r.NEXTNO = 7;
     return list;
@@ -147,25 +148,7 @@ void COMPMTF(Vylsf& v)
     v.r.DSPMODE = 3;
     v.r.YMAX = 1.0f;
     MTFDSP(v, 1);
-}
-
-std::optional<size_t> askStoredCurve(Vylsf& v, std::string_view prompt,
-                                     const std::array<int16_t, kCurveSlots>& counts)
-{
-    Host& host = v.host();
-    const auto typed = askNumberOrCancel(host, prompt, plainNumber(static_cast<double>(v.r.DATANO)));
-    if (!typed) return std::nullopt;
-    const int32_t d = nearestInt(*typed, 0);
-    if (d < 1 || d > kCurveSlots) {
-        host.MsgBox("No." + plainNumberTrimmed(*typed) + " is not a data number: choose one of 1 to 7.");
-        return std::nullopt;
-    }
-    const auto slot = static_cast<size_t>(d - 1);
-    if (counts[slot] < 4) {
-        host.MsgBox("no data!");
-        return std::nullopt;
-    }
-    return slot;
+    v.form().Caption = chartCaption(v.r, CurveKind::Mtf);
 }
 
 std::optional<int32_t> tableRows(Vylsf& v, float fmax, float fint)
@@ -182,7 +165,7 @@ std::optional<int32_t> tableRows(Vylsf& v, float fmax, float fint)
 void CLIPMTF(Vylsf& v)
 {
     VylsfRecord& r = v.r;
-    const auto slot = askStoredCurve(v, "No.=", r.MTFNUM);
+    const auto slot = askStoredCurve(v, "No.=", offeredToRead(r, CurveKind::Mtf), CurveKind::Mtf, "no data!");
     if (!slot) return;
     const auto rows = tableRows(v, r.FMAX, r.FINT);
     if (!rows) return;

@@ -1,6 +1,7 @@
 #pragma once
 // The MTF chart of the stored curves, their comparison and the clipboard table.
 
+#include "curve_numbers.h"
 #include "vylsf.h"
 
 #include <optional>
@@ -19,11 +20,6 @@ std::vector<int32_t> SELPARSE(std::string_view text);
 /// The curves a chart draws: 0 .. DATANO - 1 (ask = 0) or a selection asked for (ask != 0), left
 /// without the entries outside the store; NEXTNO becomes their count + 1 (8 becomes 7).
 std::vector<int32_t> chartSelection(Vylsf& v, int ask);
-/// Asks `prompt` for a data number (default DATANO) and returns its store slot, or nullopt after a
-/// cancel, a message for a number outside 1 .. 8, or "no data!" for a curve of fewer than 4
-/// points (`counts` are the store's point counts).
-std::optional<size_t> askStoredCurve(Vylsf& v, std::string_view prompt,
-                                     const std::array<int16_t, kCurveSlots>& counts);
 /// The number of rows of a table from 0 to `fmax` in steps of `fint`, nint(fmax / fint + 1);
 /// nullopt, after a message, when the step makes no table or one too long to use.
 std::optional<int32_t> tableRows(Vylsf& v, float fmax, float fint);

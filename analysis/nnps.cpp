@@ -1,5 +1,6 @@
 #include "nnps.h"
 
+#include "curve_numbers.h"
 #include "lesq2d.h"
 #include "nnps_blocks.h"
 #include "nnps_chart.h"
@@ -67,19 +68,15 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
         host.MsgBox(error);
         return;
     }
-    if (r.NPSLAST != 1) r.NEXTNO = 1;
-    // A cancel stores nothing: storing under 1 would overwrite the first curve.
-    const auto typed = askNumberOrCancel(host, "Data No.= ", plainNumber(static_cast<double>(r.NEXTNO)));
-    if (!typed) return;
-    const auto d = static_cast<int16_t>(std::clamp(nearestInt(*typed, *typed < 0 ? 1 : 7), 1, 7));
-    r.DATANO = d;
-    const size_t slot = static_cast<size_t>(d - 1);
+    const auto stored = askNewCurveSlot(v, "Data No.= ", CurveKind::Nnps, ws.PRESETNAME[ws.CURSLOT] + r.NPSDIR);
+    if (!stored) return;
+    const size_t slot = *stored;
+    const int16_t d = r.DATANO;
     for (int32_t k = 1; k <= r.NBINS; ++k) {
         r.NPSFRQ[slot][k - 1] = static_cast<float>(k) * w;
         r.NPSVAL[slot][k - 1] = static_cast<float>(std::log(static_cast<double>(r.NPSBIN[k])) / std::log(10.0));
     }
     loadWorkingCurve(v.curve, r.NPSFRQ[slot].data(), r.NPSVAL[slot].data(), r.NBINS);
-    r.DATALBL[slot] = ws.PRESETNAME[ws.CURSLOT] + r.NPSDIR;
     std::string text = r.DATALBL[slot] + "\r\n";
     const int32_t last = nearestInt(r.NFMAX / r.NFINT + 1, 0);
     for (int32_t i = 1; i <= last; ++i) {

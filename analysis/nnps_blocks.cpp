@@ -1,9 +1,11 @@
 #include "nnps_blocks.h"
 
+#include "analysis_busy.h"
 #include "cpu_features.h"
 #include "nnps.h"
 #include "nnps_passes.h"
 #include "numtext.h"
+#include "roi_outside.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,10 +28,7 @@ std::string refusal(const Vylsf& v)
     const ImageBuffer& img = ws.IMG[view];
     if (roi.ROIX < 0 || roi.ROIY < 0 || roi.ROIX + roi.ROIW > img.width ||
         roi.ROIY + roi.ROIH > img.height) {
-        return "The ROI (" + std::to_string(roi.ROIX) + ", " + std::to_string(roi.ROIY) + ", " +
-               std::to_string(roi.ROIW) + " x " + std::to_string(roi.ROIH) +
-               ") reaches outside the image (" + std::to_string(img.width) + " x " +
-               std::to_string(img.height) + ").";
+        return roiOutsideMessage(roi.ROIX, roi.ROIY, roi.ROIW, roi.ROIH, img.width, img.height);
     }
     if (!(ws.PIXMM[view] > 0))
         return "The image has no pixel pitch: choose a detector entry with one.";
@@ -268,6 +267,8 @@ bool npsSummedUsesAvx2()
 
 std::string radinpsWith(Vylsf& v, int raw, NpsReading reading)
 {
+    // The blocks are read from the image between yields: it and its ROI must stay put.
+    const AnalysisBusy busy(v.k.ws);
     if (std::string why = refusal(v); !why.empty()) return why;
     if (raw != 1) {
         if (std::string why = darkRefusal(v); !why.empty()) return why;

@@ -58,12 +58,13 @@ void NPSCOMP_Click(Vylsf& v)
 {
     v.r.DSPMODE = 4;
     WSDSP(v, 1);
+    v.form().Caption = chartCaption(v.r, CurveKind::Nnps);
 }
 
 void NPSCLIP_Click(Vylsf& v)
 {
     VylsfRecord& r = v.r;
-    const auto slot = askStoredCurve(v, "Data No.=", r.NPSNUM);
+    const auto slot = askStoredCurve(v, "Data No.=", offeredToRead(r, CurveKind::Nnps), CurveKind::Nnps, "no data!");
     if (!slot) return;
     const auto rows = tableRows(v, r.NFMAX, r.NFINT);
     if (!rows) return;

@@ -6,6 +6,7 @@
 #include "edge_checks.h"
 #include "precise_edge_fit.h"
 #include "precise_esf.h"
+#include "roi_outside.h"
 
 #include <algorithm>
 #include <cmath>
@@ -227,11 +228,7 @@ PreciseMtfResult measurePreciseMtf(const int16_t* pixels, int32_t width, int32_t
         return refused(result, "There is no image to measure: load an image first.");
     if (roiX < 0 || roiY < 0 || roiW <= 0 || roiH <= 0 ||
         static_cast<int64_t>(roiX) + roiW > width || static_cast<int64_t>(roiY) + roiH > height) {
-        return refused(result, "The ROI (" + std::to_string(roiX) + ", " + std::to_string(roiY) +
-                                   ", " + std::to_string(roiW) + " x " + std::to_string(roiH) +
-                                   ") does not lie inside the " + std::to_string(width) + " x " +
-                                   std::to_string(height) +
-                                   " image: draw it again within the image.");
+        return refused(result, roiOutsideMessage(roiX, roiY, roiW, roiH, width, height));
     }
     if (!std::isfinite(pitchMm) || pitchMm <= 0)
         return refused(result, "The pixel pitch " + number(pitchMm) +

@@ -1,5 +1,6 @@
 #include "lsf.h"
 
+#include "analysis_busy.h"
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -68,6 +69,7 @@ double filteredSample(const std::vector<float>& sr, const std::vector<double>& f
 
 std::string VFILTER(Vylsf& v, float p)
 {
+    const AnalysisBusy busy(v.k.ws);
     VylsfRecord& r = v.r;
     if (2 * r.NLSF + 1 + kLead > kLength) {
         return "The LSF is too long for the V-filter: it has " + std::to_string(2 * r.NLSF + 1) +

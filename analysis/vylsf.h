@@ -41,7 +41,9 @@ struct VylsfRecord {
     std::string EDGEDIR;          ///< " H" or " V": direction of the edge profile
     std::string CURVELBL;         ///< label of the last computed MTF curve
     int16_t DATANO = 0;           ///< data number (1..7) of the curve stored last
-    int16_t NEXTNO = 1;           ///< default of the next "Data No.=" prompt
+    /// Curves in the last chart + 1 (8 becomes 7); a new curve is offered the first free number.
+    int16_t NEXTNO = 1;
+    std::vector<int32_t> CHARTLIST; ///< the curves (data number - 1) of the last MTF or NNPS chart
     /// Palette colour of each data number d, at d - 1.
     std::array<int16_t, kColours> COLTAB{10, 11, 12, 13, 14, 15, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0};
     std::array<std::string, kColours> DATALBL; ///< curve label per data number, at d - 1

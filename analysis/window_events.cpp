@@ -25,6 +25,8 @@ void CENADJ_Click(Vylsf& v, int index)
         if (index == 0) r.EDGESLOPE -= step;
         if (index == 1) r.EDGESLOPE += step;
         CESFDSP(v);
+        // The tilt the reprojection now uses, which the chart itself does not show.
+        v.form().Caption = "Shift = " + fixed(r.EDGESLOPE, 3);
         break;
     }
     case 2:
@@ -61,9 +63,10 @@ void LOGLSFCK_Click(Vylsf& v)
     LSFDSP(v);
 }
 
-void Form_MouseDown(Vylsf& v, int /*button*/, int /*shift*/, double x, double y)
+void Form_MouseDown(Vylsf& v, int button, int /*shift*/, double x, double y)
 {
-    if (v.r.DSPMODE != 4) return;
+    // The right button opens the chart's menu; only the left one reads the chart.
+    if (v.r.DSPMODE != 4 || button != 1) return;
     // The power in exponent form: a fixed format shows every normalised spectrum as 0.00.
     v.form().Caption = fixed2(x) + " " + exponentText(std::pow(10.0, v.r.LOGBASE + y), 2);
 }

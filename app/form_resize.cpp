@@ -2,9 +2,28 @@
 
 #include "bihset.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantry {
+
+void placeResultBoxes(KorvelfForm& f, double rightRowLeft, double leftRowEnd, double rightRowEnd)
+{
+    Control* rows[2][5] = {{&f.AVE1TX[0], &f.AVE2TX[0], &f.SDTX[0], &f.SNRTX[0], &f.CNRTX[0]},
+                           {&f.AVE1TX[1], &f.AVE2TX[1], &f.SDTX[1], &f.SNRTX[1], &f.CNRTX[1]}};
+    const double starts[2] = {f.AVE1TX[0].Left, rightRowLeft};
+    const double ends[2] = {leftRowEnd, rightRowEnd};
+    // Each row keeps clear of the window boxes to its right.
+    const double room = std::min(ends[0] - starts[0], ends[1] - starts[1]) - kResultGap;
+    const double pitch = std::clamp(std::floor(room / 5), kResultPitchMin, kResultPitch);
+    for (int row = 0; row < 2; ++row) {
+        for (int i = 0; i < 5; ++i) {
+            rows[row][i]->Left = starts[row] + pitch * i;
+            rows[row][i]->Width = pitch - kResultGap;
+        }
+    }
+    f.VALLBL.Width = f.VAL2LBL.Width = pitch * 5;
+}
 
 void Form_Resize(Korvelf& k)
 {
@@ -35,12 +54,8 @@ void Form_Resize(Korvelf& k)
     f.WWTX[1].Left = static_cast<int16_t>(W - 125);
     f.WCTX[1].Left = static_cast<int16_t>(W - 70);
 
-    f.AVE1TX[1].Left = halfW;
-    f.AVE2TX[1].Left = halfW + 55;
-    f.SDTX[1].Left = halfW + 100;
-    f.SNRTX[1].Left = halfW + 150;
-    f.CNRTX[1].Left = halfW + 203;
     f.VAL2LBL.Left = halfW;
+    placeResultBoxes(f, halfW, f.WWLBL.Left, static_cast<double>(W) - 173);
     for (Control* box : {&f.AVE1TX[1], &f.AVE2TX[1], &f.SDTX[1], &f.CNRTX[1]}) box->Height = 10;
 
     k.disp.DISPW = static_cast<int32_t>(std::nearbyint(right.ScaleWidth()));

@@ -1,5 +1,6 @@
 #include "image_opening.h"
 
+#include "analysis_busy.h"
 #include "imgdsp.h"
 #include "pic_click.h"
 #include "preset_list.h"
@@ -105,6 +106,7 @@ void CMB1_Click(Korvelf& k, int index)
 
 void Command1_Click(Korvelf& k)
 {
+    if (refusedWhileAnalysing(k)) return;
     Workspace& ws = k.ws;
     const int s = ws.CURSLOT;
     const SlotState before = SlotState::of(k, s);
@@ -127,6 +129,7 @@ void Command1_Click(Korvelf& k)
 void PIC_OLEDragDrop(Korvelf& k, int index, const std::vector<std::string>& files)
 {
     if (files.empty() || files.front().empty()) return;
+    if (refusedWhileAnalysing(k)) return;
     Workspace& ws = k.ws;
     const SlotState before = SlotState::of(k, index);
     const int16_t previousSlot = ws.CURSLOT;

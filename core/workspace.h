@@ -99,6 +99,11 @@ struct Workspace {
 
     std::string VERSTR;
 
+    /// Above 0 while an analysis loop runs that yields to the event loop: the workspace then
+    /// refuses reads, drops, transforms and ROI changes, which would pull the image or the ROI
+    /// from under the loop (see analysis_busy.h).
+    int32_t ANALYSING = 0;
+
     /// The program's folder: the list file and the kernel libraries are looked for there.
     std::filesystem::path programFolder;
 };

@@ -1,5 +1,6 @@
 #include "transforms.h"
 
+#include "analysis_busy.h"
 #include "imgdsp.h"
 #include "numtext.h"
 
@@ -68,6 +69,7 @@ void mark(Korvelf& k, int view)
 
 void FLIPGO_Click(Korvelf& k)
 {
+    if (refusedWhileAnalysing(k)) return;
     const int view = k.ws.CURSLOT;
     if (k.ws.LOADED[view] != 1) return;
     const auto answer = k.host.InputBox(kFlipPrompt, "0");

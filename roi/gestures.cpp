@@ -1,5 +1,6 @@
 #include "gestures.h"
 
+#include "analysis_busy.h"
 #include "imgdsp.h"
 #include "magnification.h"
 #include "numtext.h"
@@ -69,7 +70,7 @@ void pan(Korvelf& k, int p, double x, double y)
     int32_t ny = round16Clamped((g.DOWNY - y) * pxs + g.DOWNVY);
     if (nx < 0) nx = 0;
     if (nx > ws.XSZ[p] - ws.VIEWXS[p]) nx = ws.XSZ[p] - ws.VIEWXS[p];
-    if (ny < 1) ny = 1;
+    if (ny < 0) ny = 0;
     if (ny > ws.YSZ[p] - ws.VIEWYS[p]) ny = ws.YSZ[p] - ws.VIEWYS[p];
     if (nx != ws.VIEWX0[p] || ny != ws.VIEWY0[p]) {
         ws.VIEWX0[p] = nx;
@@ -93,14 +94,38 @@ void zoom(Korvelf& k, int p, double y)
     }
 }
 
+/// The shown picture's extent in the pane, [left, right) x [top, bottom).
+struct PictureExtent {
+    double left, top, right, bottom;
+};
+
+PictureExtent pictureExtent(const Korvelf& k, int p)
+{
+    const DisplayState& d = k.disp;
+    const double pxs = d.PXS[p] > 0 ? d.PXS[p] : 1.0;
+    return {static_cast<double>(d.OX[p]), static_cast<double>(d.OY[p]), d.OX[p] + k.ws.VIEWXS[p] / pxs,
+            d.OY[p] + k.ws.VIEWYS[p] / pxs};
+}
+
+/// `start` moved as little as needed to keep [start, start + size) within [lo, hi); a size beyond
+/// the range starts at lo.
+double keptWithin(double start, double size, double lo, double hi)
+{
+    return std::max(lo, std::min(start, hi - size));
+}
+
 void moveRoi(Korvelf& k, int p, double x, double y)
 {
     Control& sh = k.form.SH1[p];
     const int32_t w = halfOf(sh.Width), h = halfOf(sh.Height);
-    const DisplayState& d = k.disp;
-    if (x - w > d.OX[p] && y - h > d.OY[p] && x + w < d.DISPW - d.OX[p] - 2 && y + h < d.DISPH - d.OY[p] - 2) {
-        sh.Left = x - w;
-        sh.Top = y - h;
+    // Held against the picture's edges, so the ROI can lie on the first and last rows and
+    // columns, and a ROI as wide as the picture still moves along the other axis.
+    const PictureExtent e = pictureExtent(k, p);
+    const double left = keptWithin(x - w, sh.Width, e.left, e.right);
+    const double top = keptWithin(y - h, sh.Height, e.top, e.bottom);
+    if (left != sh.Left || top != sh.Top) {
+        sh.Left = left;
+        sh.Top = top;
         SHDRAW(k, 1);
     }
 }
@@ -115,15 +140,18 @@ void resizeFromTopLeft(Korvelf& k, int p, double x, double y)
     Control& sh = k.form.SH1[p];
     const Control& lh = k.form.LH1[p];
     const Control& rh = k.form.RH1[p];
+    const PictureExtent e = pictureExtent(k, p);
     const int32_t hw = halfOf(lh.Width);
-    if (x + hw < rh.Left - 2 && x + hw > k.disp.OX[p]) {
-        sh.Width = sh.Width + sh.Left - (x + hw);
-        sh.Left = x + hw;
+    if (x + hw < rh.Left - 2) {
+        const double left = std::max(x + hw, e.left);
+        sh.Width = sh.Width + sh.Left - left;
+        sh.Left = left;
     }
     const int32_t hh = halfOf(lh.Height);
-    if (y + hh < rh.Top - 2 && y + hh > k.disp.OY[p]) {
-        sh.Height = sh.Height + sh.Top - (y + hh);
-        sh.Top = y + hh;
+    if (y + hh < rh.Top - 2) {
+        const double top = std::max(y + hh, e.top);
+        sh.Height = sh.Height + sh.Top - top;
+        sh.Top = top;
     }
     SHDRAW(k, 1);
     sizeCaption(k, p);
@@ -133,10 +161,11 @@ void resizeFromBottomRight(Korvelf& k, int p, double x, double y)
 {
     Control& sh = k.form.SH1[p];
     const Control& rh = k.form.RH1[p];
+    const PictureExtent e = pictureExtent(k, p);
     const int32_t hw = halfOf(rh.Width);
-    if (x - hw > sh.Left + 2 && x + hw < k.disp.DISPW - k.disp.OX[p]) sh.Width = x - hw - sh.Left;
+    if (x - hw > sh.Left + 2) sh.Width = std::min(x - hw, e.right) - sh.Left;
     const int32_t hh = halfOf(rh.Height);
-    if (y - hh > sh.Top + 2 && y + hh < k.disp.DISPH - k.disp.OY[p]) sh.Height = y - hh - sh.Top;
+    if (y - hh > sh.Top + 2) sh.Height = std::min(y - hh, e.bottom) - sh.Top;
     SHDRAW(k, 1);
     sizeCaption(k, p);
 }
@@ -169,6 +198,7 @@ void synchroniseOtherPane(Korvelf& k, int p)
 
 void PIC_MouseDown(Korvelf& k, int index, int button, int /*shift*/, double x, double y)
 {
+    if (refusedWhileAnalysing(k)) return;
     Workspace& ws = k.ws;
     GestureRecord& g = k.gesture;
     ws.CURSLOT = static_cast<int16_t>(index);

@@ -1,5 +1,6 @@
 #include "pic_click.h"
 
+#include "analysis_busy.h"
 #include "numtext.h"
 #include "preset_list.h"
 
@@ -7,6 +8,7 @@ namespace vantry {
 
 void PIC_Click(Korvelf& k, int index)
 {
+    if (refusedWhileAnalysing(k)) return;
     KorvelfForm& f = k.form;
     k.ws.CURSLOT = static_cast<int16_t>(index);
     f.WAKU.Left = f.PIC[index].Left - 2;

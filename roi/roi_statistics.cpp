@@ -1,6 +1,7 @@
 #include "roi_statistics.h"
 
 #include "numtext.h"
+#include "roi_outside.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,10 +52,9 @@ double ratio(double a, double b)
     return b == 0 ? 0.0 : a / b;
 }
 
-std::string outsideMessage(const RoiRecord& r)
+std::string outsideMessage(const RoiRecord& r, const ImageBuffer& img)
 {
-    return "The ROI at " + plainNumberTrimmed(r.ROIX) + ", " + plainNumberTrimmed(r.ROIY) + " of " +
-           plainNumberTrimmed(r.ROIW) + " x " + plainNumberTrimmed(r.ROIH) + " pixels lies outside the image.";
+    return roiOutsideMessage(r.ROIX, r.ROIY, r.ROIW, r.ROIH, img.width, img.height);
 }
 
 /// The button window of the current pane, or nullopt (with the message shown) when none of it is
@@ -65,7 +65,7 @@ std::optional<Stats> buttonWindow(Korvelf& k)
     const RoiRecord& r = k.roi[p];
     const Stats s = measure(k.ws.IMG[p], r.ROIX, r.ROIY, r.ROIX + r.ROIW, r.ROIY + r.ROIH);
     if (s.count == 0) {
-        k.host.MsgBox(outsideMessage(r));
+        k.host.MsgBox(outsideMessage(r, k.ws.IMG[p]));
         return std::nullopt;
     }
     return s;
@@ -80,7 +80,7 @@ void ROICLC(Korvelf& k)
     k.host.setClipboardText("");
     const Stats s = measure(k.ws.IMG[p], r.ROIX, r.ROIY, r.ROIX + r.ROIW - 1, r.ROIY + r.ROIH - 1);
     if (s.count == 0) {
-        k.host.MsgBox(outsideMessage(r));
+        k.host.MsgBox(outsideMessage(r, k.ws.IMG[p]));
         return;
     }
     const double m = s.mean;

@@ -1,5 +1,6 @@
 #include "size_controls.h"
 
+#include "analysis_busy.h"
 #include "numtext.h"
 #include "shdraw.h"
 
@@ -48,16 +49,19 @@ void takeTyped(Control& box, int16_t& size)
 
 void ROIXSZTX_Click(Korvelf& k)
 {
+    if (refusedWhileAnalysing(k)) return;
     stepSize(k, k.form.ROIXSZTX, k.roi[k.ws.CURSLOT].ROIW);
 }
 
 void ROIYSZTX_Click(Korvelf& k)
 {
+    if (refusedWhileAnalysing(k)) return;
     stepSize(k, k.form.ROIYSZTX, k.roi[k.ws.CURSLOT].ROIH);
 }
 
 void ROILBL_Click(Korvelf& k)
 {
+    if (refusedWhileAnalysing(k)) return;
     RoiRecord& r = k.roi[k.ws.CURSLOT];
     takeTyped(k.form.ROIXSZTX, r.ROIW);
     takeTyped(k.form.ROIYSZTX, r.ROIH);
@@ -68,6 +72,7 @@ void SAMEROI_Click(Korvelf& /*k*/) {}
 
 void MEASUREGO_Click(Korvelf& k)
 {
+    if (refusedWhileAnalysing(k)) return;
     if (k.ws.LOADED[k.ws.CURSLOT] != 1) return;
     k.vylsf.Visible = true;
     k.host.showAnalysisWindow();

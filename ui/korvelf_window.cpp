@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -56,6 +57,42 @@ void fitCaption(QWidget* w, const QString& caption, const QFont& base)
         font.setPixelSize(size);
         w->setFont(font);
         if (w->sizeHint().width() <= w->width()) return;
+    }
+}
+
+int resultTextRoom(const QLineEdit* e)
+{
+    // The line edit's frame and its fixed inner margin of 2 pixels a side.
+    const int frame = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, e) : 0;
+    const QMargins m = e->textMargins();
+    return e->width() - 2 * frame - 4 - m.left() - m.right();
+}
+
+/// The widest text a result box must show whole: a 16-bit mean with two decimals and a sign.
+constexpr const char* kWidestResult = "-32768.00";
+
+bool isResultBox(const QWidget* w)
+{
+    static const QStringList names{"AVE1TX", "AVE2TX", "SDTX", "SNRTX", "CNRTX"};
+    const QString name = w->objectName();
+    for (const QString& n : names) {
+        if (name.startsWith(n)) return true;
+    }
+    return false;
+}
+
+/// Gives a result box the largest font, at most `base`, at which kWidestResult fits inside it.
+void fitResultFont(QLineEdit* e, const QFont& base)
+{
+    const QString key = QString::number(e->width());
+    if (e->property("fittedFor").toString() == key) return;
+    e->setProperty("fittedFor", key);
+    QFont font = base;
+    const int largest = base.pixelSize() > 0 ? base.pixelSize() : 11;
+    for (int size = largest; size >= 6; --size) {
+        font.setPixelSize(size);
+        e->setFont(font);
+        if (resultTextRoom(e) >= e->fontMetrics().horizontalAdvance(kWidestResult)) return;
     }
 }
 
@@ -297,6 +334,7 @@ void KorvelfWindow::syncFromModel()
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
             boxes.push_back(e);
             if (e->text() != text) e->setText(text);
+
         } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
             if (combo->count() != static_cast<int>(c->List.size())) {
                 combo->clear();
@@ -308,6 +346,9 @@ void KorvelfWindow::syncFromModel()
         }
     }
     separateBoxes(boxes);
+    for (QLineEdit* e : boxes) {
+        if (isResultBox(e)) fitResultFont(e, font());
+    }
     for (PicturePane* pane : m_panes) {
         if (pane != nullptr) pane->update();
     }

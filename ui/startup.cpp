@@ -6,6 +6,7 @@
 #include "qt_host.h"
 #include "timer1.h"
 #include "vylsf_window.h"
+#include "window_placement.h"
 
 #include <dlfcn.h>
 
@@ -38,13 +39,15 @@ void connectHost(QtHost& host, vantry::Korvelf& k, KorvelfWindow& window, VylsfW
         window.pane(view)->showBitmap(bitmap);
     });
     host.setPanePictureSource([&window](int view) { return window.pane(view)->shownPicture(); });
-    host.setAnalysisWindowHandler([&k, &analysis](bool show) {
+    host.setAnalysisWindowHandler([&k, &window, &analysis](bool show) {
         k.vylsf.Visible = show;
         if (!show) {
             analysis.hide();
             return;
         }
         analysis.syncFromModel();
+        // Beside the main window, or where the operator left it.
+        if (!analysis.isVisible()) placeAnalysisWindow(analysis, window);
         analysis.show();
         analysis.raise();
         analysis.activateWindow();

@@ -2,6 +2,7 @@
 
 #include "dqe.h"
 #include "mouse_codes.h"
+#include "window_placement.h"
 #include "esf.h"
 #include "lsf.h"
 #include "mtf.h"
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QHideEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -120,6 +122,8 @@ void ChartView::resizeEvent(QResizeEvent* event)
 
 void ChartView::mousePressEvent(QMouseEvent* event)
 {
+    // The right button belongs to the chart's menu alone.
+    if (event->button() == Qt::RightButton) return;
     emit pressed(buttonCode(event->button()), shiftCode(event->modifiers()), event->position());
 }
 
@@ -146,8 +150,15 @@ VylsfWindow::VylsfWindow(vantry::Vylsf& v, QtCanvas& canvas) : m_vylsf(v), m_can
     auto* save = new QAction(tr("Save chart…"), m_chart);
     save->setObjectName("saveChart");
     connect(save, &QAction::triggered, this, &VylsfWindow::askAndSaveChart);
+    // A menu that pops up without running an event loop of its own: a click outside closes it
+    // and still reaches what it was aimed at.
+    m_chartMenu = new QMenu(m_chart);
+    m_chartMenu->setObjectName("chartMenu");
+    m_chartMenu->addActions({copy, save});
     m_chart->addActions({copy, save});
-    m_chart->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_chart->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_chart, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_chartMenu->popup(m_chart->mapToGlobal(at)); });
 
     buildMenus();
     createControls();
@@ -304,6 +315,13 @@ void VylsfWindow::askAndSaveChart()
     if (file.isEmpty()) return;
     if (QFileInfo(file).suffix().isEmpty()) file += ".png";
     saveChart(file);
+}
+
+void VylsfWindow::hideEvent(QHideEvent* event)
+{
+    // Wherever the operator leaves the window, it opens there next time.
+    saveAnalysisPlace(*this);
+    QMainWindow::hideEvent(event);
 }
 
 void VylsfWindow::closeEvent(QCloseEvent* event)

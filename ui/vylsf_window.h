@@ -13,6 +13,7 @@
 #include <string>
 
 class QAction;
+class QMenu;
 class QtCanvas;
 
 /// Shows the analysis canvas and reports mouse presses in surface pixels.
@@ -65,6 +66,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void buildMenus();
@@ -77,6 +79,7 @@ private:
     vantry::Vylsf& m_vylsf;
     QtCanvas& m_canvas;
     ChartView* m_chart = nullptr;
+    QMenu* m_chartMenu = nullptr;
     std::map<vantry::Control*, QWidget*> m_widgets;
     std::map<std::string, QAction*> m_menuActions;
     bool m_busy = false;

@@ -24,6 +24,15 @@ protected:
         k.roi[0] = {x, y, w, h};
     }
 
+    /// Clears whatever curve data number d holds: a measurement repeated under one number then
+    /// stores without the question a stored curve brings.
+    void freeNumber(int d)
+    {
+        const auto s = static_cast<size_t>(d - 1);
+        v.r.MTFNUM[s] = 0;
+        v.r.NPSNUM[s] = 0;
+    }
+
     /// Queues prompt answers; ScriptedHost::kAcceptDefault takes the offered default.
     void answer(std::initializer_list<const char*> answers)
     {

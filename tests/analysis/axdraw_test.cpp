@@ -106,6 +106,8 @@ TEST_F(ChartFrames, ArrowsInNnpsModeShiftTheDecadesAndTheReadOutFollows)
     Form_MouseDown(v, 1, 0, 1.25, 2.0);
     EXPECT_EQ(v.form().Caption, "1.25 1.00E-05") << "10^-5, not 0.00";
     Form_MouseDown(v, 2, 1, 0.5, 6.5);
+    EXPECT_EQ(v.form().Caption, "1.25 1.00E-05") << "the right button opens the chart's menu only";
+    Form_MouseDown(v, 1, 1, 0.5, 6.5);
     EXPECT_EQ(v.form().Caption, "0.50 3.16E-01") << "10^-0.5";
     Form_MouseDown(v, 1, 0, 3, 0.25);
     EXPECT_EQ(v.form().Caption, "3.00 1.78E-07") << "10^-6.75";

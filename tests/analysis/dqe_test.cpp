@@ -125,6 +125,7 @@ protected:
         loadWithRoi(side, side, std::move(p), 0, 0, static_cast<int16_t>(side), static_cast<int16_t>(side),
                     pitch);
         k.ws.PRESETNAME[0] = "FLAT";
+        freeNumber(2);
         answer({"2"});
         NNPS2D_Click(v);
         ASSERT_EQ(v.r.NPSNUM[1], 25) << (host.messages.empty() ? "" : host.messages.back());
@@ -227,6 +228,7 @@ TEST_F(Dqe, DarkFrameOrNegativeMeanIsRefusedForANormalisedSpectrum)
     // The absolute spectrum does not divide by the signal: a dark frame has one.
     field(0);
     host.messages.clear();
+    freeNumber(1);
     answer({"1"});
     NPS2D_Click(v);
     EXPECT_TRUE(host.messages.empty()) << host.messages.front();
@@ -323,8 +325,10 @@ TEST_F(Dqe, UnknownBeamAsksForQAndBadAnswersChangeNothing)
     ASSERT_EQ(host.messages.size(), 6u);
     EXPECT_EQ(host.messages[5], "The edition must be 2015 or 2003, not 2010.");
     EXPECT_EQ(v.r.DQEVAL, kept);
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes); // number 2 holds the NNPS
     answer({"2"});
     NPS2D_Click(v); // an absolute spectrum under 2
+    ASSERT_EQ(v.r.NPSRAW[1], 1);
     host.messages.clear();
     answer({"1", "2"});
     DQECLC(v);
@@ -486,6 +490,8 @@ TEST_F(Dqe, OfferedNnpsIsTheLastNormalisedCurveNeverAnAbsoluteOne)
     answer({"5"});
     NNPS2D_Click(v);
     EXPECT_EQ(offered(), " 5");
+    // Each stored over a noise curve: the question answered Yes.
+    host.msgBoxAnswers = {MsgBoxAnswer::Yes, MsgBoxAnswer::Yes, MsgBoxAnswer::Yes};
     answer({"5"});
     NPS2D_Click(v);
     answer({"2"});
@@ -493,6 +499,7 @@ TEST_F(Dqe, OfferedNnpsIsTheLastNormalisedCurveNeverAnAbsoluteOne)
     EXPECT_EQ(offered(), " 4") << "2, 3 and 5 hold absolute spectra";
     answer({"4"});
     NPS2D_Click(v);
+    EXPECT_TRUE(host.msgBoxAnswers.empty()) << "each asked once";
     EXPECT_EQ(offered(), " 1") << "no normalised curve at all";
 }
 

@@ -56,6 +56,7 @@ protected:
     std::vector<std::string> measure(const char* shift = ScriptedHost::kAcceptDefault)
     {
         host.messages.clear();
+        freeNumber(1);
         answer({shift, "0", "5", "0.1", "1"});
         DSPESF(v);
         ESFOK(v);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace vantry;
 
@@ -89,4 +90,44 @@ TEST_F(IecNnpsMenu, SmallAreaOrBadConversionStoresNothing)
     run({"linear:2,-1000", "1"});
     EXPECT_EQ(v.r.NPSNUM[0], 30) << (host.messages.empty() ? "" : host.messages[0]);
     EXPECT_EQ(v.r.IECCONV, "linear:2,-1000");
+}
+
+TEST_F(IecNnpsMenu, PairIsOfferedTwoFreeNumbersAndReplacesAnMtfOnlyAfterYes)
+{
+    loadFlat(10, 20, 512, 384); // 30 points up to the default 3 cycles/mm
+    // An MTF under 2: the first pair of free numbers is 3 and 4.
+    v.r.MTFNUM[1] = 31;
+    v.r.DATALBL[1] = "EDGE H";
+    v.r.LASTMTFNO = 2;
+    run({"none", ScriptedHost::kAcceptDefault});
+    EXPECT_EQ(host.prompts.back().deflt, " 3");
+    ASSERT_EQ(v.r.NPSNUM[2], 30);
+    EXPECT_EQ(v.r.NPSNUM[3], 30);
+    // Only the warning of a small area, no question.
+    const auto notWarnings = [this] {
+        std::vector<std::string> out;
+        for (const std::string& m : host.messages) {
+            if (m.rfind("warning ", 0) != 0) out.push_back(m);
+        }
+        return out;
+    };
+    EXPECT_TRUE(notWarnings().empty()) << notWarnings().front();
+
+    // H under 1 puts V under 2, where the MTF is: No keeps everything as it was.
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::No);
+    run({"none", "1"});
+    ASSERT_EQ(notWarnings().size(), 1u);
+    EXPECT_EQ(notWarnings()[0], "Data No.2 holds the MTF curve EDGE H. Replace it with the new curve?");
+    EXPECT_EQ(v.r.NPSNUM[0], 0);
+    EXPECT_EQ(v.r.MTFNUM[1], 31);
+    EXPECT_EQ(v.r.DATALBL[1], "EDGE H");
+
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
+    run({"none", "1"});
+    EXPECT_EQ(notWarnings().size(), 1u) << "asked once, for number 2";
+    EXPECT_EQ(v.r.NPSNUM[0], 30);
+    EXPECT_EQ(v.r.NPSNUM[1], 30);
+    EXPECT_EQ(v.r.MTFNUM[1], 0) << "the MTF gave way with its label";
+    EXPECT_EQ(v.r.DATALBL[1], "DETX V IEC");
+    EXPECT_EQ(v.r.LASTMTFNO, 0);
 }

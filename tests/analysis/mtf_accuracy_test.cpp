@@ -75,6 +75,7 @@ protected:
         loadWithRoi(e.width, e.height, edgeimage::edgeImage(e), 10, 10, alongX ? 300 : lines,
                     alongX ? lines : 300, static_cast<float>(kPitchMm));
         host.messages.clear();
+        freeNumber(1);
         if (tilt == Tilt::Typed) {
             char typed[32];
             std::snprintf(typed, sizeof typed, "%.9g", trueSlope(e));

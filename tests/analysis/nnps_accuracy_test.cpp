@@ -204,6 +204,7 @@ class NnpsAccuracy : public AnalysisFixture {
         answer(answersBefore);
         host.inputAnswers.emplace_back(std::to_string(d));
         host.messages.clear();
+        freeNumber(d);
         handler(v);
         EXPECT_TRUE(host.messages.empty()) << host.messages.front();
         EXPECT_EQ(v.r.NPSNUM[d - 1], kBins);

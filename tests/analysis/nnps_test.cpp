@@ -176,17 +176,21 @@ TEST_F(Nnps, DataNumbersAndTheirDefaults)
     answer({"9"});
     NNPS2D_Click(v);
     EXPECT_EQ(v.r.DATANO, 7);
+    EXPECT_EQ(v.r.NPSNUM[6], 25);
     answer({ScriptedHost::kAcceptDefault});
     NNPS2D_Click(v);
-    EXPECT_EQ(host.prompts.back().deflt, " 7") << "after a chart of 7 curves";
+    EXPECT_EQ(host.prompts.back().deflt, " 1") << "the first free number, not 7 after the chart";
+    EXPECT_EQ(v.r.NPSNUM[0], 25);
+    // 0 is held to 1, which now holds a curve: replaced after Yes.
+    host.msgBoxAnswers.push_back(MsgBoxAnswer::Yes);
     answer({"0"});
     NNPS2D_Click(v);
     EXPECT_EQ(v.r.DATANO, 1);
+    EXPECT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(v.r.NEXTNO, 2);
-    v.r.NPSLAST = 0; // an MTF was computed meanwhile
     answer({ScriptedHost::kAcceptDefault});
     NNPS2D_Click(v);
-    EXPECT_EQ(host.prompts.back().deflt, " 1");
+    EXPECT_EQ(host.prompts.back().deflt, " 2");
     host.inputAnswers.push_back(std::nullopt);
     const auto before = v.r.NPSVAL;
     NNPS2D_Click(v);

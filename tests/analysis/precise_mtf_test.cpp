@@ -500,7 +500,7 @@ TEST(PreciseMtfRefusals, BadInputIsRefusedWithAMessage)
                                 std::array{w - 99, 0, 100, 100}, std::array{0, h - 99, 100, 100},
                                 std::array{0, 0, 0, 100}, std::array{0, 0, 100, -5},
                                 std::array{2147483600, 0, 100, 100}}) {
-        EXPECT_NE(refusal(x, y, rw, rh, kPitch).find("does not lie inside"), std::string::npos)
+        EXPECT_NE(refusal(x, y, rw, rh, kPitch).find("reaches outside the image"), std::string::npos)
             << x << " " << y << " " << rw << " " << rh;
     }
     EXPECT_EQ(refusal(0, 0, w, h, kPitch), "") << "the whole image is a valid ROI";

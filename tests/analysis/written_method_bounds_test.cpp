@@ -45,6 +45,7 @@ protected:
     /// "MTF calc." with the two frequency answers; the stored points.
     int16_t points(const char* fmax, const char* fint)
     {
+        freeNumber(1);
         answer({fmax, fint, "1"});
         MTFCLC(v);
         return v.r.MTFNUM[0];

@@ -52,11 +52,15 @@ TEST_F(Layout, WindowAndResultBoxesFollowTheWidth)
     EXPECT_EQ(f.WWLBL2.Left, 1045);
     EXPECT_EQ(f.WWTX[1].Left, 1093);
     EXPECT_EQ(f.WCTX[1].Left, 1148);
+    // The result boxes stand at one pitch of 60, each 58 wide: "-32768.00" fits every one.
     EXPECT_EQ(f.AVE1TX[1].Left, 609);
-    EXPECT_EQ(f.AVE2TX[1].Left, 664);
-    EXPECT_EQ(f.SDTX[1].Left, 709);
-    EXPECT_EQ(f.SNRTX[1].Left, 759);
-    EXPECT_EQ(f.CNRTX[1].Left, 812);
+    EXPECT_EQ(f.AVE2TX[1].Left, 669);
+    EXPECT_EQ(f.SDTX[1].Left, 729);
+    EXPECT_EQ(f.SNRTX[1].Left, 789);
+    EXPECT_EQ(f.CNRTX[1].Left, 849);
+    EXPECT_EQ(f.AVE2TX[1].Width, 58);
+    EXPECT_EQ(f.AVE2TX[0].Left, 68);
+    EXPECT_EQ(f.CNRTX[0].Left + f.CNRTX[0].Width, 306) << "clear of the window boxes at 436";
     EXPECT_EQ(f.VAL2LBL.Left, 609);
     EXPECT_EQ(f.AVE1TX[1].Height, 10);
     EXPECT_EQ(f.SNRTX[1].Height, 21) << "SNRTX keeps its design height";
@@ -64,6 +68,21 @@ TEST_F(Layout, WindowAndResultBoxesFollowTheWidth)
     EXPECT_EQ(f.Command1.Left, 8);
     EXPECT_EQ(f.Command1.Top, 24);
     EXPECT_EQ(f.AVE1TX[0].Left, 8);
+}
+
+TEST_F(Layout, ResultBoxesNarrowOnlyAsFarAsTheRowNeeds)
+{
+    // At 800 wide the left row has 400 - 173 - 8 = 219 pixels before the window boxes: a pitch of
+    // floor((219 - 2) / 5) = 43, and no box reaches WWLBL.
+    resizeTo(800, 600);
+    const KorvelfForm& f = k.form;
+    EXPECT_EQ(f.AVE2TX[0].Left - f.AVE1TX[0].Left, 43);
+    EXPECT_EQ(f.AVE1TX[0].Width, 41);
+    EXPECT_LE(f.CNRTX[0].Left + f.CNRTX[0].Width, f.WWLBL.Left);
+    EXPECT_LE(f.CNRTX[1].Left + f.CNRTX[1].Width, f.WWLBL2.Left);
+    // A tiny window keeps a usable pitch of 30 rather than boxes of nothing.
+    resizeTo(400, 600);
+    EXPECT_EQ(f.AVE2TX[1].Left - f.AVE1TX[1].Left, 30);
 }
 
 TEST_F(Layout, FrameSurroundsTheLeftPane)

@@ -2,7 +2,10 @@
 #include "display_fixture.h"
 #include "gestures.h"
 #include "imgdsp.h"
+#include "magnification.h"
 #include "pic_click.h"
+
+#include "analysis_busy.h"
 
 using namespace vantry;
 
@@ -101,7 +104,7 @@ TEST_F(Gestures, ZoomDragOf500PixelsDoublesAndStopsAt20)
     EXPECT_EQ(k.ws.VIEWXS[0], 50);
 }
 
-TEST_F(Gestures, PanStopsAtRowOneAndColumnZero)
+TEST_F(Gestures, PanReachesRowAndColumnZero)
 {
     press(kButtonMiddle, 0, 0);
     move(0, -500);
@@ -110,7 +113,7 @@ TEST_F(Gestures, PanStopsAtRowOneAndColumnZero)
     press(kButtonLeft, 250, 250);
     move(4000, 4000); // dragging the image right and down shows its top-left corner
     EXPECT_EQ(k.ws.VIEWX0[0], 0);
-    EXPECT_EQ(k.ws.VIEWY0[0], 1) << "the row origin stops at 1";
+    EXPECT_EQ(k.ws.VIEWY0[0], 0) << "the first row can be shown";
     move(-4000, -4000);
     EXPECT_EQ(k.ws.VIEWX0[0], 500);
     EXPECT_EQ(k.ws.VIEWY0[0], 500);
@@ -127,8 +130,10 @@ TEST_F(Gestures, MovingTheRoiCentresItAndReleaseMeasures)
     EXPECT_EQ(k.roi[0].ROIX, 350) << "read back from the rectangle: 175 x 2";
     EXPECT_EQ(k.roi[0].ROIY, 250);
     EXPECT_EQ(k.form.LH1[0].Left, sh.Left - 7);
-    move(10, 150); // the half width would cross the left edge: refused
-    EXPECT_EQ(sh.Left, 175);
+    move(10, 150); // the half width would cross the left edge: held against it
+    EXPECT_EQ(sh.Left, 0);
+    EXPECT_EQ(sh.Top, 125);
+    EXPECT_EQ(k.roi[0].ROIX, 0);
     release(10, 150);
     EXPECT_EQ(k.form.Caption.rfind("Ave=", 0), 0u) << k.form.Caption;
     EXPECT_EQ(host.clipboardText.substr(0, 4), "0.00");
@@ -210,9 +215,111 @@ TEST_F(Gestures, TopLeftHandleMovesTheCornerAndKeepsTheOppositeOne)
     EXPECT_EQ(sh.Left, 40);
     move(40 - 3, bottom);
     EXPECT_EQ(sh.Top, 30);
-    move(-20, -20); // beyond the pane's left and top edges: refused
-    EXPECT_EQ(sh.Left, 40);
-    EXPECT_EQ(sh.Top, 30);
+    move(-20, -20); // beyond the pane's left and top edges: held at the picture's corner
+    EXPECT_EQ(sh.Left, 0);
+    EXPECT_EQ(sh.Top, 0);
+    EXPECT_EQ(k.roi[0].ROIX, 0);
+    EXPECT_EQ(k.roi[0].ROIY, 0);
+    EXPECT_EQ(sh.Left + sh.Width, right) << "the opposite corner still stays";
+}
+
+TEST_F(Gestures, FullImageRoiIsMadeWithTheHandlesAndMovesAlongTheFreeAxis)
+{
+    const Control& sh = k.form.SH1[0];
+    press(kButtonLeft, k.form.LH1[0].Left + 3, k.form.LH1[0].Top + 3);
+    move(-100, -100);
+    release(-100, -100);
+    press(kButtonLeft, k.form.RH1[0].Left + 3, k.form.RH1[0].Top + 3);
+    move(900, 900);
+    release(900, 900);
+    EXPECT_EQ(k.roi[0].ROIX, 0);
+    EXPECT_EQ(k.roi[0].ROIY, 0);
+    EXPECT_EQ(k.roi[0].ROIW, 1000) << "every column, the last included";
+    EXPECT_EQ(k.roi[0].ROIH, 1000);
+    ASSERT_EQ(k.form.Caption.rfind("Ave=", 0), 0u) << "measured, not refused: " << k.form.Caption;
+    EXPECT_NE(k.form.Caption.find(" 1000 1000"), std::string::npos) << k.form.Caption;
+
+    // Pull the bottom up to 400 rows; the full-width ROI then moves down to the last row.
+    press(kButtonLeft, k.form.RH1[0].Left + 3, k.form.RH1[0].Top + 3);
+    move(k.form.RH1[0].Left + 3, 200 + 3);
+    release(k.form.RH1[0].Left + 3, 200 + 3);
+    ASSERT_EQ(k.roi[0].ROIH, 400);
+    press(kButtonLeft, 250, 100);
+    ASSERT_EQ(k.gesture.MOUSEMODE, 4);
+    move(300, 450);
+    EXPECT_EQ(sh.Left, 0) << "no room across";
+    EXPECT_EQ(sh.Top, 300) << "held at the bottom";
+    release(300, 450);
+    EXPECT_EQ(k.roi[0].ROIX, 0);
+    EXPECT_EQ(k.roi[0].ROIY, 600);
+    EXPECT_EQ(k.roi[0].ROIY + k.roi[0].ROIH, 1000);
+}
+
+TEST_F(Gestures, RoiReachesTheLastPixelsWhenThePitchIsNotWhole)
+{
+    // 1024 columns in a pane of 508: 2.0157 image pixels a pane pixel, the bitmap's edge between
+    // pane pixels. Dragged past every edge, the ROI covers the image exactly.
+    pane(508, 508);
+    loadImage(0, 1024, 1024, numbered(1024, 1024));
+    IMGDSP(k);
+    press(kButtonLeft, k.form.LH1[0].Left + 3, k.form.LH1[0].Top + 3);
+    move(-50, -50);
+    release(-50, -50);
+    press(kButtonLeft, k.form.RH1[0].Left + 3, k.form.RH1[0].Top + 3);
+    move(700, 700);
+    release(700, 700);
+    EXPECT_EQ(k.roi[0].ROIX, 0);
+    EXPECT_EQ(k.roi[0].ROIY, 0);
+    EXPECT_EQ(k.roi[0].ROIX + k.roi[0].ROIW, 1024);
+    EXPECT_EQ(k.roi[0].ROIY + k.roi[0].ROIH, 1024);
+    // A 512 ROI pushed into the bottom-right corner ends on the last row and column.
+    k.roi[0] = {100, 100, 512, 512};
+    IMGDSP(k);
+    const auto [rx, ry] = onRoi();
+    press(kButtonLeft, rx, ry);
+    move(1000, 1000);
+    release(1000, 1000);
+    EXPECT_EQ(k.roi[0].ROIW, 512);
+    EXPECT_EQ(k.roi[0].ROIX + k.roi[0].ROIW, 1024);
+    EXPECT_EQ(k.roi[0].ROIY + k.roi[0].ROIH, 1024);
+    EXPECT_EQ(k.form.Caption.rfind("Ave=", 0), 0u) << k.form.Caption;
+}
+
+TEST_F(Gestures, AfterZoomAndFitTheRectangleShowsTheMeasuredRoi)
+{
+    k.roi[0] = {350, 250, 100, 100};
+    IMGDSP(k);
+    EXPECT_EQ(k.form.SH1[0].Left, 175) << "PXS 2";
+    EXPECT_EQ(k.form.SH1[0].Top, 125);
+    // Zoom to 2 about the centre: the region 250 .. 750 fills the pane, one image pixel a pane pixel.
+    press(kButtonMiddle, 250, 600);
+    move(250, 100);
+    release(250, 100);
+    ASSERT_EQ(k.ws.VIEWX0[0], 250);
+    ASSERT_EQ(k.ws.VIEWY0[0], 250);
+    EXPECT_EQ(k.form.SH1[0].Left, 100);
+    EXPECT_EQ(k.form.SH1[0].Top, 0);
+    EXPECT_EQ(k.form.SH1[0].Width, 100);
+    EXPECT_EQ(k.form.LH1[0].Left, 100 - 7) << "the handles go with it";
+    EXPECT_EQ(k.roi[0].ROIX, 350) << "the ROI itself does not move";
+    REDISP_Click(k);
+    EXPECT_EQ(k.form.SH1[0].Left, 175);
+    EXPECT_EQ(k.form.SH1[0].Width, 50);
+}
+
+TEST_F(Gestures, NothingChangesTheRoiWhileAnAnalysisRuns)
+{
+    const RoiRecord before = k.roi[0];
+    const AnalysisBusy busy(k.ws);
+    const auto [rx, ry] = onRoi();
+    press(kButtonLeft, rx, ry);
+    move(rx + 50, ry + 50);
+    release(rx + 50, ry + 50);
+    EXPECT_EQ(k.gesture.MOUSEMODE, 0);
+    EXPECT_EQ(k.roi[0].ROIX, before.ROIX);
+    EXPECT_EQ(k.roi[0].ROIY, before.ROIY);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], analysingMessage());
 }
 
 TEST_F(Gestures, ReleaseAfterPanOrZoomLeavesTheClipboardEmpty)

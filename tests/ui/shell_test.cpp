@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -99,6 +101,45 @@ TEST_F(Shell, EveryCaptionFitsItsControlAndResultBoxesDoNotOverlap)
                 << edits[i]->objectName().toStdString() << " and "
                 << edits[j]->objectName().toStdString();
         }
+    }
+}
+
+TEST_F(Shell, ResultBoxesShowASignedSixteenBitMeanWhole)
+{
+    KorvelfWindow window(k);
+    window.show();
+    for (const int width : {1000, 1218, 800}) {
+        window.resize(width, 700);
+        QApplication::processEvents();
+        for (Control* row : {k.form.AVE1TX, k.form.AVE2TX, k.form.SDTX, k.form.SNRTX, k.form.CNRTX}) {
+            for (int view = 0; view < 2; ++view) row[view].Text = "-32768.00";
+        }
+        window.syncFromModel();
+        int boxes = 0;
+        for (QLineEdit* e : window.findChildren<QLineEdit*>()) {
+            const QString name = e->objectName();
+            if (!(name.startsWith("AVE") || name.startsWith("SDTX") || name.startsWith("SNRTX") ||
+                  name.startsWith("CNRTX"))) {
+                continue;
+            }
+            ++boxes;
+            ASSERT_EQ(e->text(), "-32768.00");
+            // The room for text as the style lays the box out, less the line edit's inner margins.
+            QStyleOptionFrame opt;
+            opt.initFrom(e);
+            opt.rect = e->rect();
+            opt.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+            const QRect contents = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e);
+            const int room = contents.width() - 4 - e->textMargins().left() - e->textMargins().right();
+            EXPECT_LE(e->fontMetrics().horizontalAdvance(e->text()), room)
+                << name.toStdString() << " at a window width of " << width;
+            // From the default width on, the text fits at a readable size; a window of 800 fits it
+            // only in a smaller font.
+            if (width >= 1000) {
+                EXPECT_GE(e->font().pixelSize(), 10) << name.toStdString();
+            }
+        }
+        EXPECT_EQ(boxes, 10);
     }
 }
 

@@ -21,6 +21,8 @@
 #include <QUrl>
 #include <QDropEvent>
 #include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -220,6 +222,10 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    // Windows save their places: the tests keep them out of the user's own settings.
+    QTemporaryDir settings;
+    if (!settings.isValid()) return 1;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     // As in the program, no display name: dialogs carry their own title, windows their caption.
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -9,11 +9,13 @@
 #include "scripted_host.h"
 #include "vylsf.h"
 #include "vylsf_window.h"
+#include "window_placement.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QInputDialog>
@@ -22,6 +24,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -32,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
 using namespace vantry;
 
@@ -921,4 +926,111 @@ TEST_F(AnalysisWindow, IecNnpsStoresTwoCurvesAndDrawsThemFromTheNoiseMenu)
     // One ROI: the pixel-count warning, shown once.
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].rfind("warning the NNPS rests on 65536 independent pixels", 0), 0u);
+}
+
+// ---- The right button on the chart, and where the window opens ----
+
+TEST_F(AnalysisWindow, RightClickOnTheChartOpensTheMenuAndLeavesTheReadOut)
+{
+    loadFlat();
+    host.inputAnswers.push_back("1");
+    window.menuAction("NNPS2D")->trigger();
+    settle();
+    ASSERT_EQ(v.r.DSPMODE, 4);
+    const std::string caption = v.form().Caption;
+    const QPointF at(200, 150);
+    pressChart(at, Qt::RightButton);
+    settle();
+    EXPECT_EQ(v.form().Caption, caption) << "the right button does not read the chart";
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at.toPoint(), window.chart()->mapToGlobal(at.toPoint()));
+    QApplication::sendEvent(window.chart(), &menuEvent);
+    // The menu pops up without an event loop of its own: the test goes on while it is open.
+    auto* menu = window.findChild<QMenu*>("chartMenu");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), menu);
+    QStringList items;
+    for (QAction* a : menu->actions()) items << a->objectName();
+    EXPECT_EQ(items, (QStringList{"copyChart", "saveChart"}));
+    EXPECT_EQ(v.form().Caption, caption);
+    menu->close();
+    settle();
+    // The left button still reads the chart.
+    pressChart(at);
+    settle();
+    EXPECT_NE(v.form().Caption, caption);
+}
+
+TEST(AnalysisWindowPlace, BesideTheMainWindowInsideTheScreen)
+{
+    const QList<QRect> screen{QRect(0, 0, 1920, 1040)}; // a task bar below
+    const QSize size(800, 600);
+    EXPECT_EQ(analysisWindowPlace(QRect(0, 0, 1000, 700), size, screen, std::nullopt), QPoint(1000, 0))
+        << "to the right";
+    EXPECT_EQ(analysisWindowPlace(QRect(1000, 50, 900, 700), size, screen, std::nullopt), QPoint(200, 50))
+        << "no room on the right: to the left";
+    EXPECT_EQ(analysisWindowPlace(QRect(0, 600, 1900, 400), size, screen, std::nullopt), QPoint(1120, 440))
+        << "no room either side: over the main window's right part, above the screen's last row";
+    // On a second screen the window stays on the main window's screen.
+    const QList<QRect> two{QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
+    EXPECT_EQ(analysisWindowPlace(QRect(1920, 100, 400, 500), size, two, std::nullopt), QPoint(2320, 100));
+    EXPECT_EQ(analysisWindowPlace(QRect(2500, 100, 600, 500), size, two, std::nullopt), QPoint(2400, 100))
+        << "held inside the second screen";
+}
+
+TEST(AnalysisWindowPlace, SavedPlaceCountsOnlyOnAScreen)
+{
+    const QList<QRect> two{QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
+    const QSize size(800, 600);
+    const QRect main(0, 0, 1000, 700);
+    EXPECT_EQ(analysisWindowPlace(main, size, two, QPoint(2500, 300)), QPoint(2500, 300));
+    EXPECT_EQ(analysisWindowPlace(main, size, two, QPoint(1850, 300)), QPoint(1850, 300))
+        << "the title bar may cross from one screen to the next";
+    EXPECT_EQ(analysisWindowPlace(main, size, two, QPoint(3150, 300)), QPoint(1000, 0))
+        << "its title bar off the screens' right edge";
+    EXPECT_EQ(analysisWindowPlace(main, size, two, QPoint(100, 1030)), QPoint(1000, 0))
+        << "its title bar below the available area";
+    EXPECT_EQ(analysisWindowPlace(main, size, {QRect(0, 0, 1920, 1040)}, QPoint(2500, 300)), QPoint(1000, 0))
+        << "the second screen has gone";
+}
+
+TEST(AnalysisWindowPlace, ComesBackWhereItWasLeft)
+{
+    // The test program keeps the settings in a folder of its own (see main); start with none saved.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "vantry", "vantry").remove("analysisWindow/pos");
+    ScriptedHost host;
+    KernelBinding kernels{VANTRY_BIN_DIR};
+    Korvelf k{host, kernels};
+    Vylsf v{k};
+    QtCanvas canvas(QSize(300, 200));
+    VylsfWindow window(v, canvas);
+    window.resize(300, 200);
+    QWidget main;
+    main.setGeometry(0, 0, 400, 300);
+    main.show();
+    const QList<QRect> screens{QGuiApplication::primaryScreen()->availableGeometry()};
+
+    placeAnalysisWindow(window, main);
+    window.show();
+    settle();
+    EXPECT_EQ(window.frameGeometry().topLeft(),
+              analysisWindowPlace(main.frameGeometry(), window.frameGeometry().size(), screens, std::nullopt))
+        << "nothing saved: beside the main window";
+    window.move(123, 77);
+    settle();
+    window.close();
+    settle();
+    placeAnalysisWindow(window, main);
+    window.show();
+    settle();
+    EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(123, 77)) << "where it was closed";
+    window.hide();
+
+    // A place no screen shows any more.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "vantry", "vantry")
+        .setValue("analysisWindow/pos", QPoint(50000, 50000));
+    placeAnalysisWindow(window, main);
+    EXPECT_EQ(window.frameGeometry().topLeft(),
+              analysisWindowPlace(main.frameGeometry(), window.frameGeometry().size(), screens, std::nullopt));
+    EXPECT_NE(window.frameGeometry().topLeft(), QPoint(50000, 50000));
 }
