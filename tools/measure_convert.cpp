@@ -2,6 +2,7 @@
 // ROI, and the line through them that --conversion takes.
 #include "measure_convert.h"
 #include "measure_steps.h"
+#include "roi_outside.h"
 
 #include "conversion.h"
 
@@ -91,9 +92,7 @@ int convert(const Options& o, CommandOutput& out)
         // Widened, so a ROI reaching past 32767 is compared, not wrapped.
         const int64_t x = roi->ROIX, y = roi->ROIY, w = roi->ROIW, h = roi->ROIH;
         if (x < 0 || y < 0 || x + w > img.width || y + h > img.height) {
-            return out.refuse("the ROI " + o.value("--roi") + " does not lie inside the flat field " +
-                           path + " of " + std::to_string(img.width) + " x " +
-                           std::to_string(img.height) + " pixels");
+            return out.refuse("flat field " + path + ": " + roiOutsideMessage(x, y, w, h, img.width, img.height));
         }
         double sum = 0;
         for (int64_t row = y; row < y + h; ++row) {

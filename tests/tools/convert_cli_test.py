@@ -240,9 +240,9 @@ class ConvertStatuses(unittest.TestCase):
             return ["--flat", a, "--kerma", k1, "--flat", b, "--kerma", k2,
                     "--flat", third or c, "--kerma", k3]
 
-        self.assertExit(run(*head, "--roi", "200,40,57,10", *flats()), 3, "ROI 200,40,57,10",
-                        "does not lie inside", "256 x 256")
-        self.assertExit(run(*head, "--roi", "-1,0,10,10", *flats()), 3, "does not lie inside")
+        self.assertExit(run(*head, "--roi", "200,40,57,10", *flats()), 3, "ROI (200, 40, 57 x 10)",
+                        "reaches outside the image", "256 x 256")
+        self.assertExit(run(*head, "--roi", "-1,0,10,10", *flats()), 3, "reaches outside the image")
         # The last column and row are inside.
         self.assertEqual(run(*head, "--roi", "200,40,56,216", *flats()).returncode, 0)
         self.assertExit(run(*head, "--roi", ROI_TEXT, *flats(third="/nonexistent/flat.raw")), 3,
