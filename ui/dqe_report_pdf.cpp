@@ -75,17 +75,9 @@ std::string refusedTarget(const std::string& path)
     return {};
 }
 
-/// The SHA-256 of the file's bytes in hexadecimal, or "unreadable". Only regular files are read,
-/// so a pipe named by mistake cannot hang the report.
 QString sha256Of(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return "unreadable";
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return "unreadable";
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file) || file.error() != QFileDevice::NoError) return "unreadable";
-    return QString::fromLatin1(hash.result().toHex());
+    return QString::fromStdString(fileSha256(path));
 }
 
 QString qs(const std::string& s)
@@ -680,4 +672,15 @@ extern "C" const char* __lsan_default_suppressions()
 extern "C" const char* __lsan_default_options()
 {
     return "print_suppressions=0";
+}
+
+std::string fileSha256(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return "unreadable";
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return "unreadable";
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file) || file.error() != QFileDevice::NoError) return "unreadable";
+    return hash.result().toHex().toStdString();
 }

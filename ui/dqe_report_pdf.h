@@ -20,3 +20,7 @@
 /// Returns an empty text, or why the file was not written ("it is a folder", "cannot write it
 /// (No such file or directory)").
 std::string writeDqeReportPdf(const vantry::DqeReport& report, const std::string& pdfPath);
+
+/// The SHA-256 of the file's bytes in hexadecimal, or "unreadable". Only regular files are read,
+/// so a pipe named by mistake cannot hang the caller.
+std::string fileSha256(const std::string& path);
