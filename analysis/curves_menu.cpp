@@ -5,6 +5,7 @@
 #include "text_file.h"
 
 #include <cstdio>
+#include <optional>
 #include <set>
 
 namespace vantry {
@@ -18,10 +19,11 @@ bool anyCurveStored(const VylsfRecord& r)
     return false;
 }
 
-/// The data number and kind of the stored curve measured from the image at `path`, or an empty
-/// text.
-std::string curveMeasuredFrom(const VylsfRecord& r, const std::string& path)
+/// The data number and kind of the stored curve measured from the image at `path` ("MTF curve
+/// No.2"), the view that shows it ("in view 1"), or an empty text.
+std::string imageAt(const Vylsf& v, const std::string& path)
 {
+    const VylsfRecord& r = v.r;
     for (size_t slot = 0; slot < kCurveSlots; ++slot) {
         const struct {
             int16_t count;
@@ -31,11 +33,26 @@ std::string curveMeasuredFrom(const VylsfRecord& r, const std::string& path)
         for (const auto& k : kinds) {
             if (k.count <= 0 || k.source.path.empty()) continue;
             if (k.source.path == path || sameExistingFile(k.source.path, path)) {
-                return std::string(k.kind) + " curve No." + std::to_string(slot + 1);
+                return "the image " + std::string(k.kind) + " curve No." + std::to_string(slot + 1) +
+                       " was measured from";
             }
         }
     }
+    for (int view = 0; view < 2; ++view) {
+        const std::string& image = v.k.ws.FNAME[view];
+        if (v.k.ws.LOADED[view] == 0 || image.empty()) continue;
+        if (image == path || sameExistingFile(image, path)) return "the image shown in view " + std::to_string(view + 1);
+    }
     return {};
+}
+
+/// The name with ".json" added when its last part has no extension.
+std::string withJsonExtension(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name.find('.') != std::string::npos) return path;
+    return path + ".json";
 }
 
 std::string recoveryPath(Vylsf& v)
@@ -68,11 +85,12 @@ void SAVECURVES(Vylsf& v)
         host.MsgBox("There are no stored curves to save: measure an MTF or a noise spectrum first.");
         return;
     }
-    const auto path = host.saveFileDialog(kCurvesFilter, "curves.json");
-    if (!path) return;
-    if (const std::string curve = curveMeasuredFrom(r, *path); !curve.empty()) {
-        host.MsgBox("The curves were not saved: " + *path + " is the image " + curve +
-                    " was measured from. Choose another file name.");
+    const auto typed = host.saveFileDialog(kCurvesFilter, "curves.json");
+    if (!typed) return;
+    const auto path = std::optional<std::string>(withJsonExtension(*typed));
+    // The curves file never replaces an image: that would lose the measurement's input.
+    if (const std::string image = imageAt(v, *path); !image.empty()) {
+        host.MsgBox("The curves were not saved: " + *path + " is " + image + ". Choose another file name.");
         return;
     }
     const std::string text = curvesFileText(r);

@@ -4,7 +4,15 @@
 #include "curves_file.h"
 #include "mtf_summary.h"
 
+#include "text_file.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
 
 #include <cmath>
 #include <cstring>
@@ -272,4 +280,66 @@ TEST(CurvesFile, BrokenForeignAndOutOfRangeFilesNameLineAndFieldAndChangeNothing
         SCOPED_TRACE(c.what);
         expectSameStore(original, r);
     }
+}
+
+TEST(CurvesFile, BoundsOfNumbersColoursAndPointCountsAreExact)
+{
+    // One MTF curve of `points` points under `number` in colour `colour`.
+    const auto file = [](int number, int colour, int points) {
+        std::string t = "{\"format\": \"vantry-curves\", \"version\": 1, \"curves\": [{\"number\": " +
+                        std::to_string(number) + ", \"kind\": \"mtf\", \"label\": \"x\", \"colour\": " +
+                        std::to_string(colour) + ", \"pitch\": 0, \"points\": [";
+        for (int i = 0; i < points; ++i) t += (i ? ", [" : "[") + std::to_string(i) + ", 0.5]";
+        return t + "]}]}";
+    };
+    const struct {
+        int number, colour, points;
+        bool accepted;
+    } cases[] = {{1, 0, 4, true},    {7, 15, 512, true}, {0, 1, 4, false},  {8, 1, 4, false},
+                 {1, -1, 4, false},  {1, 16, 4, false},  {1, 1, 3, false},  {1, 1, 513, false}};
+    for (const auto& c : cases) {
+        VylsfRecord r;
+        const std::string error = openCurvesFile(file(c.number, c.colour, c.points), r);
+        EXPECT_EQ(error.empty(), c.accepted) << c.number << " " << c.colour << " " << c.points << ": " << error;
+        if (c.accepted) {
+            EXPECT_EQ(r.MTFNUM[static_cast<size_t>(c.number - 1)], c.points);
+            EXPECT_EQ(r.COLTAB[static_cast<size_t>(c.number - 1)], c.colour);
+            EXPECT_EQ(r.MTFPITCH[static_cast<size_t>(c.number - 1)], 0.0f);
+        } else {
+            EXPECT_EQ(r.MTFNUM, (std::array<int16_t, kCurveSlots>{})) << "nothing stored";
+        }
+    }
+}
+
+TEST(TextFile, ReadsOnlyRegularFilesUpToTheLimitAndWritesWhole)
+{
+    const std::string dir = testing::TempDir() + "textfile-" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    std::string error;
+    EXPECT_FALSE(readTextFile(dir, error));
+    EXPECT_EQ(error, "it is a folder");
+    EXPECT_FALSE(readTextFile(dir + "/none", error));
+    EXPECT_EQ(error, "it does not exist");
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(readTextFile(fifo, error)) << "a pipe is never waited on";
+    EXPECT_EQ(error, "it is not a regular file");
+    EXPECT_EQ(writeTextFile(fifo, "x"), "it is not a regular file");
+
+    const std::string big = dir + "/big.json";
+    EXPECT_EQ(writeTextFile(big, std::string(kMaxTextFileBytes, 'a')), "");
+    const auto whole = readTextFile(big, error);
+    ASSERT_TRUE(whole) << error;
+    EXPECT_EQ(whole->size(), kMaxTextFileBytes) << "the limit itself is read";
+    EXPECT_EQ(writeTextFile(big, std::string(kMaxTextFileBytes + 1, 'a')), "");
+    EXPECT_FALSE(readTextFile(big, error));
+    EXPECT_EQ(error, "it is larger than 16 MiB");
+
+    // A replaced file is the new text whole, and no temporary file stays beside it.
+    EXPECT_EQ(writeTextFile(big, "new"), "");
+    EXPECT_EQ(readTextFile(big, error).value_or(""), "new");
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++files;
+    EXPECT_EQ(files, 2u) << "fifo and big.json";
+    std::filesystem::remove_all(dir);
 }

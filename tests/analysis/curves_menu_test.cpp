@@ -274,6 +274,27 @@ TEST_F(CurvesRoad, SaveNeverReplacesAnImageACurveCameFromAndTellsAFailedWrite)
     EXPECT_NE(s->host.messages[0].find("is the image noise curve No.1 was measured from"), std::string::npos)
         << s->host.messages[0];
 
+    // An image in a view is refused although no stored curve came from it.
+    s->v.r.MTFFROM[0].path.clear();
+    s->v.r.MTFFROM[1].path.clear();
+    s->k.ws.FNAME[0] = kEdge;
+    s->k.ws.LOADED[0] = 1;
+    s->host.messages.clear();
+    s->host.saveDialogAnswers.push_back(kEdge);
+    run(*s, SAVECURVES, {});
+    ASSERT_EQ(s->host.messages.size(), 1u);
+    EXPECT_EQ(s->host.messages[0], "The curves were not saved: " + kEdge + " is the image shown in view 1. Choose another file name.");
+    EXPECT_EQ(fileText(kEdge), edgeBefore);
+
+    // A name without an extension gets ".json", so the open dialog's filter shows it.
+    s->host.messages.clear();
+    s->host.saveDialogAnswers.push_back(path("mine"));
+    run(*s, SAVECURVES, {});
+    EXPECT_TRUE(s->host.messages.empty());
+    EXPECT_TRUE(fs::exists(path("mine.json")));
+    EXPECT_FALSE(fs::exists(path("mine")));
+    s->v.r.CURVESCHANGED = 1;
+
     s->host.messages.clear();
     s->host.saveDialogAnswers.push_back(path("no-such-folder/curves.json"));
     run(*s, SAVECURVES, {});
