@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config binutils googletest libgtest-dev libbenchmark-dev
-          libfftw3-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth dcmtk python3
+          libfftw3-dev nlohmann-json3-dev qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth dcmtk python3
           python3-pydicom python3-numpy clang-14 libclang-rt-14-dev poppler-utils)
 
 missing=()
