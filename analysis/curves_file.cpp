@@ -59,7 +59,7 @@ Json sourceJson(const CurveSource& s)
 {
     Json settings = Json::object();
     for (const auto& [name, value] : s.settings) settings[name] = value;
-    return Json{{"path", s.path},           {"sha256", s.sha256},    {"preset", s.preset},
+    return Json{{"label", s.label},         {"path", s.path},           {"sha256", s.sha256},    {"preset", s.preset},
                 {"pitch", shortestOfDouble(s.pitchMm)}, {"pitchFrom", s.pitchFrom}, {"roi", s.roi},
                 {"method", s.method},       {"settings", settings},  {"date", s.date},
                 {"version", s.version}};
@@ -240,6 +240,7 @@ CurveSource readSource(const Json& j, const std::string& at, const std::string& 
     const auto optionalText = [&](const char* key, std::string& into) {
         if (const auto found = j.find(key); found != j.end()) into = textValue(*found, at + path + "." + key);
     };
+    optionalText("label", s.label);
     optionalText("path", s.path);
     optionalText("sha256", s.sha256);
     optionalText("preset", s.preset);

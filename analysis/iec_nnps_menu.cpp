@@ -73,7 +73,7 @@ void IECNNPS(Vylsf& v)
         r.NPSRAW[slot] = 0;
         r.DATALBL[slot] = ws.PRESETNAME[view] + (dir == 0 ? " H IEC" : " V IEC");
         r.NPSPITCH[slot] = static_cast<float>(pitch);
-        r.NPSFROM[slot] = measuredFrom(v, view, "IEC NNPS",
+        r.NPSFROM[slot] = measuredFrom(v, view, r.DATALBL[slot], "IEC NNPS",
                                        {{"direction", dir == 0 ? "H" : "V"},
                                         {"conversion", r.IECCONV},
                                         {"ROIs", std::to_string(result.rois)},

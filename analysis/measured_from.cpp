@@ -32,11 +32,12 @@ std::string programVersion()
     return VANTRY_VERSION;
 }
 
-CurveSource measuredFrom(Vylsf& v, int view, std::string method,
+CurveSource measuredFrom(Vylsf& v, int view, std::string label, std::string method,
                          std::vector<std::pair<std::string, std::string>> settings)
 {
     const ReportFile file = curveSource(v, view);
     CurveSource s;
+    s.label = std::move(label);
     s.path = file.path;
     s.sha256 = file.path.empty() ? std::string() : v.host().fileSha256(file.path);
     s.preset = file.preset;

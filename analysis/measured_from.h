@@ -12,7 +12,7 @@ namespace vantry {
 
 /// The image of `view` as read (path, its SHA-256 from the host, preset, pitch and its source),
 /// its ROI, the method and settings given, the current date and time and the program version.
-CurveSource measuredFrom(Vylsf& v, int view, std::string method,
+CurveSource measuredFrom(Vylsf& v, int view, std::string label, std::string method,
                          std::vector<std::pair<std::string, std::string>> settings);
 
 /// A setting's number as its shortest text ("0.03", "5", "-0.0123").

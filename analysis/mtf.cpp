@@ -118,7 +118,7 @@ void MTFCLC(Vylsf& v)
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 0;
     r.MTFPITCH[slot] = v.k.ws.PIXMM[v.k.ws.CURSLOT];
-    r.MTFFROM[slot] = measuredFrom(v, v.k.ws.CURSLOT, "written",
+    r.MTFFROM[slot] = measuredFrom(v, v.k.ws.CURSLOT, r.DATALBL[slot], "written",
                                    {{"edge", r.EDGEDIR.empty() ? "" : r.EDGEDIR.substr(1)},
                                     {"bin width", settingText(r.BINW)},
                                     {"V-filter", std::to_string(r.VFON)},

@@ -96,7 +96,7 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
     r.NPSRAW[slot] = static_cast<int16_t>(raw);
     r.NPSPITCH[slot] = ws.PIXMM[ws.CURSLOT];
     const char* method = raw != 0 ? "2D-NPS" : r.NPSDIR == " R" ? "2D-NNPS" : "1D-NNPS";
-    r.NPSFROM[slot] = measuredFrom(v, ws.CURSLOT, method,
+    r.NPSFROM[slot] = measuredFrom(v, ws.CURSLOT, r.DATALBL[slot], method,
                                    {{"direction", r.NPSDIR.empty() ? "" : r.NPSDIR.substr(1)},
                                     {"u max", std::to_string(r.NPSU)},
                                     {"v max", std::to_string(r.NPSV)},

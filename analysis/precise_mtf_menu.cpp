@@ -46,7 +46,7 @@ void PRECISEMTF(Vylsf& v)
     r.MTFHASERR[slot] = 1;
     r.MTFPITCH[slot] = ws.PIXMM[view];
     r.MTFSOURCE[slot] = curveSource(v, view);
-    r.MTFFROM[slot] = measuredFrom(v, view, "precise",
+    r.MTFFROM[slot] = measuredFrom(v, view, r.DATALBL[slot], "precise",
                                    {{"edge", result.dir.empty() ? "" : result.dir.substr(1)},
                                     {"angle", fixed(result.angleDeg, 3)},
                                     {"FMAX", settingText(r.FMAX)},

@@ -11,6 +11,9 @@
 namespace vantry {
 
 struct CurveSource {
+    /// The curve's label when it was measured. The window shows one label per data number (the
+    /// curve stored last under it), so an MTF and a noise curve of one number keep theirs here.
+    std::string label;
     std::string path;      ///< the image as it was read; empty for a curve of unknown origin
     std::string sha256;    ///< of the image's bytes, hexadecimal; "unreadable", or empty when not computed
     std::string preset;    ///< detector entry the image was read with

@@ -61,9 +61,9 @@ VylsfRecord filledStore()
     r.COLTAB[4] = 0;
     r.LASTMTFNO = 5;
     r.LASTNPSNO = 2;
-    r.MTFFROM[1] = {"/data/edge h.raw", "ab12", "DETX", 0.1, "preset", "10,10,256,128", "precise",
+    r.MTFFROM[1] = {"DETX H P", "/data/edge h.raw", "ab12", "DETX", 0.1, "preset", "10,10,256,128", "precise",
                     {{"angle", "3.000"}, {"FMAX", "5"}, {"FINT", "0.1"}}, "2026-12-08T05:15:29Z", "1.2.3"};
-    r.NPSFROM[3] = {"/data/flat.raw", "", "FLAT", 0.1, "pixel-spacing", "4,4,512,512", "2D-NPS",
+    r.NPSFROM[3] = {"FLAT R", "/data/flat.raw", "", "FLAT", 0.1, "pixel-spacing", "4,4,512,512", "2D-NPS",
                     {{"direction", "R"}}, "2026-12-08T06:00:00Z", "1.2.3"};
     return r;
 }
@@ -76,6 +76,7 @@ bool sameBits(const std::array<T, N>& a, const std::array<T, N>& b)
 
 void expectSameSource(const CurveSource& a, const CurveSource& b)
 {
+    EXPECT_EQ(a.label, b.label);
     EXPECT_EQ(a.path, b.path);
     EXPECT_EQ(a.sha256, b.sha256);
     EXPECT_EQ(a.preset, b.preset);

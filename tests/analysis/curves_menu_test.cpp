@@ -225,6 +225,11 @@ TEST_F(CurvesRoad, EachCurveKnowsTheImageMethodAndSettingsItCameFrom)
     EXPECT_TRUE(std::regex_match(written.date, std::regex(R"(20\d\d-[01]\d-[0-3]\dT[0-2]\d:[0-5]\d:[0-6]\dZ)")))
         << written.date;
     EXPECT_TRUE(std::regex_match(written.version, std::regex(R"(\d+\.\d+\.\d+)"))) << written.version;
+    // The noise curve stored under 1 after it took the number's label; the MTF keeps its own.
+    EXPECT_EQ(r.DATALBL[0], "SAMPLE-FLAT-RAW R");
+    EXPECT_EQ(written.label, "SAMPLE-EDGE-RAW H");
+    EXPECT_EQ(r.NPSFROM[0].label, "SAMPLE-FLAT-RAW R");
+    EXPECT_EQ(r.NPSFROM[3].label, "SAMPLE-FLAT-RAW V IEC");
     EXPECT_EQ(r.MTFFROM[1].method, "precise");
     EXPECT_EQ(r.MTFFROM[1].roi, "384,448,256,128");
     EXPECT_EQ(r.NPSFROM[0].method, "2D-NNPS");
