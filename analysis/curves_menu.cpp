@@ -208,6 +208,7 @@ void offerKeptCurves(Vylsf& v)
     applyCurvesFile(file, r);
     // They are not in a file of the operator's yet: a session that ends unsaved keeps them again.
     r.CURVESCHANGED = 1;
+    v.form().Caption = "Curves opened from " + keptAs;
 }
 
 } // namespace vantry

@@ -25,11 +25,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -167,6 +167,25 @@ protected:
     std::unique_ptr<Session> s = std::make_unique<Session>();
 };
 
+/// Whether `text` has the shape of `pattern`, where "d" stands for a run of digits (one digit each
+/// in a run of several "d") and every other character for itself: "dddd-dd-dd", "d.d.d".
+bool shaped(const std::string& text, const std::string& pattern)
+{
+    size_t t = 0;
+    for (size_t p = 0; p < pattern.size(); ++p) {
+        if (pattern[p] != 'd') {
+            if (t >= text.size() || text[t] != pattern[p]) return false;
+            ++t;
+            continue;
+        }
+        const bool single = (p > 0 && pattern[p - 1] == 'd') || (p + 1 < pattern.size() && pattern[p + 1] == 'd');
+        const size_t start = t;
+        while (t < text.size() && std::isdigit(static_cast<unsigned char>(text[t])) && (!single || t == start)) ++t;
+        if (t == start) return false;
+    }
+    return t == text.size();
+}
+
 std::string fileText(const std::string& path)
 {
     std::string error;
@@ -216,15 +235,14 @@ TEST_F(CurvesRoad, EachCurveKnowsTheImageMethodAndSettingsItCameFrom)
     EXPECT_EQ(written.pitchFrom, "preset");
     EXPECT_EQ(written.roi, "362,412,300,200");
     EXPECT_EQ(written.method, "written");
-    using Settings = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(written.settings[0], (std::pair<std::string, std::string>{"edge", "H"}));
     EXPECT_EQ(written.settings[1], (std::pair<std::string, std::string>{"bin width", "0.03"}));
     EXPECT_EQ(written.settings[2], (std::pair<std::string, std::string>{"V-filter", "0"}));
     EXPECT_EQ(written.settings[4], (std::pair<std::string, std::string>{"FMAX", "5"}));
     EXPECT_EQ(written.settings[5], (std::pair<std::string, std::string>{"FINT", "0.1"}));
-    EXPECT_TRUE(std::regex_match(written.date, std::regex(R"(20\d\d-[01]\d-[0-3]\dT[0-2]\d:[0-5]\d:[0-6]\dZ)")))
-        << written.date;
-    EXPECT_TRUE(std::regex_match(written.version, std::regex(R"(\d+\.\d+\.\d+)"))) << written.version;
+    EXPECT_TRUE(shaped(written.date, "dddd-dd-ddTdd:dd:ddZ")) << written.date;
+    EXPECT_EQ(written.date.substr(0, 2), "20");
+    EXPECT_TRUE(shaped(written.version, "d.d.d")) << written.version;
     // The noise curve stored under 1 after it took the number's label; the MTF keeps its own.
     EXPECT_EQ(r.DATALBL[0], "SAMPLE-FLAT-RAW R");
     EXPECT_EQ(written.label, "SAMPLE-EDGE-RAW H");
@@ -242,7 +260,6 @@ TEST_F(CurvesRoad, EachCurveKnowsTheImageMethodAndSettingsItCameFrom)
     // The IEC curves keep their image's pitch like every other stored curve.
     EXPECT_FLOAT_EQ(r.NPSPITCH[2], 0.1f);
     EXPECT_FLOAT_EQ(r.NPSPITCH[3], 0.1f);
-    (void)Settings{};
 }
 
 TEST_F(CurvesRoad, IecCurvesStoredOverAnotherDetectorsCurveTakeTheirOwnPitch)
@@ -380,6 +397,8 @@ TEST_F(CurvesRoad, UnsavedCurvesAreKeptAtCloseAndOfferedOnceAtTheNextStart)
               0u);
     EXPECT_EQ(curvesFileText(next.v.r), measured);
     EXPECT_EQ(next.v.r.CURVESCHANGED, 1) << "still in no file of the operator's";
+    EXPECT_EQ(next.v.form().Caption.rfind("Curves opened from " + s->host.dataFolderPath + "/curves-recovered-", 0), 0u)
+        << next.v.form().Caption;
     EXPECT_FALSE(fs::exists(recovery));
     size_t aside = 0;
     for (const auto& e : fs::directory_iterator(s->host.dataFolderPath)) {
