@@ -1,6 +1,7 @@
 #include "iec_nnps_menu.h"
 
 #include "curve_numbers.h"
+#include "measured_from.h"
 #include "dqe_report_menu.h"
 #include "iec_nnps.h"
 #include "mtf.h"
@@ -87,6 +88,13 @@ void IECNNPS(Vylsf& v)
         r.NPSNUM[slot] = npts;
         r.NPSRAW[slot] = 0;
         r.DATALBL[slot] = ws.PRESETNAME[view] + (dir == 0 ? " H IEC" : " V IEC");
+        r.NPSPITCH[slot] = static_cast<float>(pitch);
+        r.NPSFROM[slot] = measuredFrom(v, view, r.DATALBL[slot], "IEC NNPS",
+                                       {{"direction", dir == 0 ? "H" : "V"},
+                                        {"conversion", r.IECCONV},
+                                        {"ROIs", std::to_string(result.rois)},
+                                        {"NFMAX", settingText(options.fmax)},
+                                        {"NFINT", settingText(options.fint)}});
     }
     std::string clip = r.DATALBL[static_cast<size_t>(d - 1)] + "\r\nf (1/mm)\tNNPS H\tNNPS V\tSE H\tSE V\r\n";
     for (size_t i = 0; i < result.freq.size(); ++i) {
@@ -97,6 +105,7 @@ void IECNNPS(Vylsf& v)
     host.setClipboardText(clip);
     r.DATANO = d;
     r.LASTNPSNO = d;
+    r.CURVESCHANGED = 1;
     VylsfForm& form = v.form();
     for (Control& b : form.CENADJ) b.Visible = false;
     form.FINESTP.Visible = false;

@@ -1,6 +1,7 @@
 #include "mtf.h"
 
 #include "curve_numbers.h"
+#include "measured_from.h"
 #include "edge_checks.h"
 #include "lsf.h"
 #include "mtf_chart.h"
@@ -113,6 +114,14 @@ void MTFCLC(Vylsf& v)
     r.MTFNUM[slot] = static_cast<int16_t>(npts);
     r.MTFHASERR[slot] = 0;
     r.MTFPITCH[slot] = v.k.ws.PIXMM[v.k.ws.CURSLOT];
+    r.MTFFROM[slot] = measuredFrom(v, v.k.ws.CURSLOT, r.DATALBL[slot], "written",
+                                   {{"edge", r.EDGEDIR.empty() ? "" : r.EDGEDIR.substr(1)},
+                                    {"bin width", settingText(r.BINW)},
+                                    {"V-filter", std::to_string(r.VFON)},
+                                    {"tilt", settingText(r.EDGESLOPE)},
+                                    {"FMAX", settingText(r.FMAX)},
+                                    {"FINT", settingText(r.FINT)}});
+    r.CURVESCHANGED = 1;
     std::string clip = r.DATALBL[slot] + "\r\n";
     for (int32_t n = 0; n < npts; ++n) {
         r.MTFVAL[slot][n] = w.CURVEY[n];

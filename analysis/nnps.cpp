@@ -1,6 +1,7 @@
 #include "nnps.h"
 
 #include "curve_numbers.h"
+#include "measured_from.h"
 #include "lesq2d.h"
 #include "nnps_blocks.h"
 #include "nnps_chart.h"
@@ -91,6 +92,15 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
     r.NPSNUM[slot] = r.NBINS;
     r.NPSRAW[slot] = static_cast<int16_t>(raw);
     r.NPSPITCH[slot] = ws.PIXMM[ws.CURSLOT];
+    const char* method = raw != 0 ? "2D-NPS" : r.NPSDIR == " R" ? "2D-NNPS" : "1D-NNPS";
+    r.NPSFROM[slot] = measuredFrom(v, ws.CURSLOT, r.DATALBL[slot], method,
+                                   {{"direction", r.NPSDIR.empty() ? "" : r.NPSDIR.substr(1)},
+                                    {"u max", std::to_string(r.NPSU)},
+                                    {"v max", std::to_string(r.NPSV)},
+                                    {"images", std::to_string(others.size() + 1)},
+                                    {"NFMAX", settingText(r.NFMAX)},
+                                    {"NFINT", settingText(r.NFINT)}});
+    r.CURVESCHANGED = 1;
     // "DQE calc." offers the last normalised curve: an absolute one is no NNPS.
     if (raw == 0) {
         r.LASTNPSNO = d;

@@ -1,5 +1,6 @@
 #include "precise_mtf_menu.h"
 
+#include "measured_from.h"
 #include "dqe_report_menu.h"
 #include "mtf.h"
 #include "mtf_chart.h"
@@ -45,6 +46,12 @@ void PRECISEMTF(Vylsf& v)
     r.MTFHASERR[slot] = 1;
     r.MTFPITCH[slot] = ws.PIXMM[view];
     r.MTFSOURCE[slot] = curveSource(v, view);
+    r.MTFFROM[slot] = measuredFrom(v, view, r.DATALBL[slot], "precise",
+                                   {{"edge", result.dir.empty() ? "" : result.dir.substr(1)},
+                                    {"angle", fixed(result.angleDeg, 3)},
+                                    {"FMAX", settingText(r.FMAX)},
+                                    {"FINT", settingText(r.FINT)}});
+    r.CURVESCHANGED = 1;
     std::string clip = r.DATALBL[slot] + "\r\nf (1/mm)\tMTF\tSE\r\n";
     for (int32_t n = 0; n < npts; ++n) {
         r.MTFFRQ[slot][n] = static_cast<float>(n) * r.FINT;

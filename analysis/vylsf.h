@@ -4,6 +4,7 @@
 
 #include "korvelf.h"
 #include "mtf_summary.h"
+#include "curve_source.h"
 #include "dqe_report.h"
 #include "iec_nnps.h"
 #include "precise_mtf.h"
@@ -62,6 +63,8 @@ struct VylsfRecord {
     int16_t VFON = 0; ///< last answer to the V-filter prompt
     /// MTF50, MTF10 and the MTF at Nyquist of each stored MTF curve.
     std::array<MtfSummary, kCurveSlots> MTFSUM{};
+    /// What each stored MTF curve was measured from (image, ROI, method and settings, date).
+    std::array<CurveSource, kCurveSlots> MTFFROM{};
 
     // The edge, from "ESF reprojection"
     int16_t NSAMP = 0; ///< L: samples across the edge (the longer side of the ROI)
@@ -102,6 +105,8 @@ struct VylsfRecord {
     ReportFile IECSOURCE;         ///< the flat field, preset, pitch and area it was measured on
     /// Pixel pitch (mm) of the image each stored noise curve was measured on; 0 when not known.
     std::array<float, kCurveSlots> NPSPITCH{};
+    /// What each stored noise curve was measured from (image, ROI, method and settings, date).
+    std::array<CurveSource, kCurveSlots> NPSFROM{};
     /// 256 x 256 work arrays of a block, x fastest: NPSRE[x + 256 y].
     std::vector<float> NPSRE, NPSIM, NPSFIT;
 
@@ -117,6 +122,14 @@ struct VylsfRecord {
     int16_t DQEMTFNO = 0, DQENPSNO = 0;   ///< the curves of the last DQE
     /// The last DQE on the NNPS curve's frequencies: f, MTF, NNPS, NEQ, DQE.
     std::vector<double> DQEFRQ, DQEMTF, DQENPS, DQENEQ, DQEVAL;
+
+    // The curves file
+    /// 1 when a curve was stored since the curves were last saved to or opened from a file.
+    int16_t CURVESCHANGED = 0;
+    /// The recovery file this session wrote (empty: none); it is removed once the curves are saved.
+    std::string RECOVERYWRITTEN;
+    /// 1 once the kept curves of an earlier session were offered (or there were none).
+    int16_t RECOVERYOFFERED = 0;
 
     /// Real and imaginary work arrays of the transforms.
     std::vector<float> FFTRE = std::vector<float>(kTrigEntries);

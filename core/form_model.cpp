@@ -159,6 +159,7 @@ VylsfForm makeVylsfForm()
     for (Control* c : f.controls()) c->Visible = false;
 
     f.menus = {
+        {"FILEMENU", "File", {{"SAVECURVES", "Save curves..."}, {"OPENCURVES", "Open curves..."}}},
         {"MTFMENU", "MTF",
          {{"DSPESF", "ESF reprojection"},
           {"ESFOK", "ESF OK"},

@@ -103,6 +103,16 @@ public:
     virtual std::optional<std::string> saveFileDialog(std::string_view filter, std::string_view suggested) = 0;
     /// Writes the DQE report to `path` as a PDF; an empty text, or why it was not written.
     virtual std::string writeReport(const DqeReport& report, const std::string& path) = 0;
+    /// The SHA-256 of the file's bytes in hexadecimal, "unreadable", or an empty text when this
+    /// host does not compute it.
+    virtual std::string fileSha256(const std::string& path)
+    {
+        (void)path;
+        return {};
+    }
+    /// The folder where the program keeps its own files for this user (created when missing), or
+    /// an empty text when there is none.
+    virtual std::string dataFolder() { return {}; }
     /// Shows the bitmap in pane `view` over the dark grey background, then refreshes the pane.
     virtual void blitPane(int view, const PaneBitmap& bitmap) = 0;
     /// Lets the toolkit run pending events (repaints, input) in the middle of a long loop.

@@ -28,6 +28,17 @@ MsgBoxAnswer ScriptedHost::MsgBoxYesNoCancel(std::string_view text)
     return answer;
 }
 
+std::string ScriptedHost::fileSha256(const std::string& path)
+{
+    const auto found = fileHashes.find(path);
+    return found == fileHashes.end() ? std::string() : found->second;
+}
+
+std::string ScriptedHost::dataFolder()
+{
+    return dataFolderPath;
+}
+
 void ScriptedHost::setClipboardText(std::string_view text)
 {
     clipboardText = std::string(text);

@@ -6,6 +6,7 @@
 #include "recording_canvas.h"
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ public:
     /// The reports written, with their paths; writeReportError, when set, refuses the next one.
     std::vector<std::pair<std::string, DqeReport>> reports;
     std::string writeReportError;
+    /// The answers of fileSha256 per path; a path not listed has none (an empty text).
+    std::map<std::string, std::string> fileHashes;
+    /// What dataFolder() answers.
+    std::string dataFolderPath;
 
     struct Prompt {
         std::string prompt;
@@ -56,6 +61,8 @@ public:
     std::optional<std::string> openFileDialog(std::string_view filter) override;
     std::optional<std::string> saveFileDialog(std::string_view filter, std::string_view suggested) override;
     std::string writeReport(const DqeReport& report, const std::string& path) override;
+    std::string fileSha256(const std::string& path) override;
+    std::string dataFolder() override;
     void blitPane(int view, const PaneBitmap& bitmap) override;
     void DoEvents() override;
     void setTimer(int intervalMs) override;

@@ -674,3 +674,4 @@ extern "C" const char* __lsan_default_options()
 {
     return "print_suppressions=0";
 }
+

@@ -6,6 +6,7 @@
 #include "program_folder.h"
 #include "qt_host.h"
 #include "startup.h"
+#include "curves_menu.h"
 #include "vylsf.h"
 #include "vylsf_window.h"
 
@@ -105,6 +106,10 @@ int main(int argc, char** argv)
     // file is told in a message box over it and the program goes on.
     QTimer::singleShot(0, &window, [&] {
         window.run([&] { applyStartArguments(korvelf, start); });
+        // Curves a session ended without saving are offered once.
+        analysis.run([&] { vantry::offerKeptCurves(vylsf); });
     });
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    analysis.run([&] { vantry::keepUnsavedCurves(vylsf); });
+    return status;
 }

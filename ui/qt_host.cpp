@@ -1,4 +1,5 @@
 #include "qt_host.h"
+#include "file_sha256.h"
 
 #include "dqe_report_pdf.h"
 
@@ -10,7 +11,9 @@
 #include <QImage>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QDir>
 
 namespace {
 
@@ -147,6 +150,18 @@ void QtHost::showAnalysisWindow()
 void QtHost::closeAnalysisWindow()
 {
     if (m_analysisHandler) m_analysisHandler(false);
+}
+
+std::string QtHost::fileSha256(const std::string& path)
+{
+    return vantry::fileSha256(path);
+}
+
+std::string QtHost::dataFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty() || !QDir().mkpath(folder)) return {};
+    return folder.toStdString();
 }
 
 vantry::Canvas& QtHost::analysisCanvas()

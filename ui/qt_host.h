@@ -53,6 +53,8 @@ public:
     std::optional<std::string> openFileDialog(std::string_view filter) override;
     std::optional<std::string> saveFileDialog(std::string_view filter, std::string_view suggested) override;
     std::string writeReport(const vantry::DqeReport& report, const std::string& path) override;
+    std::string fileSha256(const std::string& path) override;
+    std::string dataFolder() override;
     void blitPane(int view, const vantry::PaneBitmap& bitmap) override;
     void DoEvents() override;
     void setTimer(int intervalMs) override;

@@ -1,5 +1,6 @@
 #include "vylsf_window.h"
 
+#include "curves_menu.h"
 #include "dqe.h"
 #include "mouse_codes.h"
 #include "window_placement.h"
@@ -54,6 +55,7 @@ const MenuCommand kMenuCommands[] = {
     {"CLRSCREEN", vantry::CLRSCREEN},   {"DQECLC", vantry::DQECLC},
     {"CLIPDQE", vantry::CLIPDQE},       {"PRECISEMTF", vantry::PRECISEMTF},
     {"IECNNPS", vantry::IECNNPS},       {"DQEREPORT", vantry::DQEREPORT},
+    {"SAVECURVES", vantry::SAVECURVES}, {"OPENCURVES", vantry::OPENCURVES},
 };
 
 void (*menuHandler(std::string_view name))(vantry::Vylsf&)
@@ -326,7 +328,9 @@ void VylsfWindow::hideEvent(QHideEvent* event)
 
 void VylsfWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing only hides the window; the curves and the drawing stay for the next opening.
+    // Closing only hides the window; the curves and the drawing stay for the next opening. Curves
+    // not saved yet are kept in the recovery file too, in case the session ends without a save.
     m_vylsf.form().Visible = false;
+    run([this] { vantry::keepUnsavedCurves(m_vylsf); });
     QMainWindow::closeEvent(event);
 }

@@ -63,6 +63,9 @@ public:
     bool saveChart(const QString& file);
     /// True while a handler of the core runs for this window (it may be yielding).
     bool runningHandler() const { return m_busy; }
+    /// Runs a handler of the core, then shows what it changed. Input that arrives while a
+    /// handler yields to the event loop is ignored, so no handler runs inside another.
+    void run(const std::function<void()>& handler);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -71,9 +74,6 @@ protected:
 private:
     void buildMenus();
     void createControls();
-    /// Runs a handler of the core, then shows what it changed. Input that arrives while a
-    /// handler yields to the event loop is ignored, so no handler runs inside another.
-    void run(const std::function<void()>& handler);
     void askAndSaveChart();
 
     vantry::Vylsf& m_vylsf;

@@ -17,6 +17,8 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QInputDialog>
 #include <QMenu>
@@ -409,13 +411,21 @@ TEST_F(AnalysisWindow, MenusShowTheModelAndFollowIt)
             EXPECT_EQ(ia->isEnabled(), item.Enabled) << item.name;
         }
     }
-    ASSERT_EQ(top.size(), 4) << "MTF, Noise, CLS and DQE";
-    EXPECT_EQ(top[0]->text(), "MTF");
-    EXPECT_EQ(top[1]->text(), "Noise");
-    EXPECT_EQ(top[2]->text(), "CLS");
-    EXPECT_EQ(top[3]->text(), "DQE");
-    ASSERT_NE(top[3]->menu(), nullptr);
-    const QList<QAction*> dqeItems = top[3]->menu()->actions();
+    ASSERT_EQ(top.size(), 5) << "File, MTF, Noise, CLS and DQE";
+    EXPECT_EQ(top[0]->text(), "File");
+    EXPECT_EQ(top[1]->text(), "MTF");
+    EXPECT_EQ(top[2]->text(), "Noise");
+    EXPECT_EQ(top[3]->text(), "CLS");
+    EXPECT_EQ(top[4]->text(), "DQE");
+    ASSERT_NE(top[0]->menu(), nullptr);
+    const QList<QAction*> fileItems = top[0]->menu()->actions();
+    ASSERT_EQ(fileItems.size(), 2);
+    EXPECT_EQ(fileItems[0], window.menuAction("SAVECURVES"));
+    EXPECT_EQ(fileItems[0]->text(), "Save curves...");
+    EXPECT_EQ(fileItems[1], window.menuAction("OPENCURVES"));
+    EXPECT_EQ(fileItems[1]->text(), "Open curves...");
+    ASSERT_NE(top[4]->menu(), nullptr);
+    const QList<QAction*> dqeItems = top[4]->menu()->actions();
     ASSERT_EQ(dqeItems.size(), 3);
     EXPECT_EQ(dqeItems[0], window.menuAction("DQECLC"));
     EXPECT_EQ(dqeItems[0]->text(), "DQE calc.");
@@ -1033,4 +1043,58 @@ TEST(AnalysisWindowPlace, ComesBackWhereItWasLeft)
     EXPECT_EQ(window.frameGeometry().topLeft(),
               analysisWindowPlace(main.frameGeometry(), window.frameGeometry().size(), screens, std::nullopt));
     EXPECT_NE(window.frameGeometry().topLeft(), QPoint(50000, 50000));
+
+TEST_F(AnalysisWindow, FileMenuSavesAndOpensTheCurvesAndClosingKeepsUnsavedOnes)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    host.dataFolderPath = dir.path().toStdString();
+    loadEdge();
+    for (const char* a : {"5", "0.1", "2"}) host.inputAnswers.emplace_back(a);
+    window.menuAction("PRECISEMTF")->trigger();
+    ASSERT_EQ(v.r.MTFNUM[1], 51) << (host.messages.empty() ? "" : host.messages.back());
+    host.messages.clear();
+
+    // Closing with the curve unsaved keeps it in the recovery file.
+    v.form().Visible = true;
+    window.close();
+    const QString recovery = dir.filePath("curves-recovery.json");
+    ASSERT_TRUE(QFileInfo::exists(recovery));
+    window.show();
+
+    const std::string file = dir.filePath("curves.json").toStdString();
+    host.saveDialogAnswers.push_back(file);
+    window.menuAction("SAVECURVES")->trigger();
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(file)));
+    EXPECT_FALSE(QFileInfo::exists(recovery)) << "saved: nothing to recover";
+    EXPECT_EQ(window.windowTitle().toStdString(), "Curves saved to " + file);
+
+    const std::vector<float> values(v.r.MTFVAL[1].begin(), v.r.MTFVAL[1].begin() + 51);
+    v.r.MTFNUM[1] = 0;
+    host.fileDialogAnswers.push_back(file);
+    window.menuAction("OPENCURVES")->trigger();
+    ASSERT_TRUE(host.messages.empty()) << host.messages.front();
+    ASSERT_EQ(v.r.MTFNUM[1], 51);
+    EXPECT_EQ(std::vector<float>(v.r.MTFVAL[1].begin(), v.r.MTFVAL[1].begin() + 51), values);
+    v.form().Visible = true;
+    window.close();
+    EXPECT_FALSE(QFileInfo::exists(recovery)) << "nothing unsaved at the close";
+}
+
+TEST_F(AnalysisWindowOnQtHost, HashesFilesAsSha256sumAndKeepsDataInTheUsersFolder)
+{
+    const std::string edge = std::string(VANTRY_BIN_DIR) + "/sample_edge.raw";
+    FILE* pipe = popen(("sha256sum '" + edge + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char sum[65] = {};
+    ASSERT_EQ(fread(sum, 1, 64, pipe), 64u);
+    pclose(pipe);
+    EXPECT_EQ(host.fileSha256(edge), std::string(sum));
+    EXPECT_EQ(host.fileSha256(std::string(VANTRY_BIN_DIR)), "unreadable") << "a folder";
+    QStandardPaths::setTestModeEnabled(true); // the test's own data folder, not the user's
+    const std::string folder = host.dataFolder();
+    EXPECT_EQ(folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+    QStandardPaths::setTestModeEnabled(false);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(folder)).isDir());
 }
