@@ -60,6 +60,8 @@ struct VylsfRecord {
     int16_t VFON = 0; ///< last answer to the V-filter prompt
     /// MTF50, MTF10 and the MTF at Nyquist of each stored MTF curve.
     std::array<MtfSummary, kCurveSlots> MTFSUM{};
+    /// The curve indexes the MTF chart and the NNPS chart last showed, for a redraw (resize).
+    std::vector<int32_t> SHOWNMTF, SHOWNNPS;
 
     // The edge, from "ESF reprojection"
     int16_t NSAMP = 0; ///< L: samples across the edge (the longer side of the ROI)

@@ -237,3 +237,14 @@ void QtCanvas::print(std::string_view text, bool keepLine)
         setCurrentPosition(m_left, currentY() + m_lineHeight * m_height / m_surface.height());
     }
 }
+
+double QtCanvas::textWidth(std::string_view text) const
+{
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return QFontMetricsF(m_font).horizontalAdvance(s) * std::abs(m_width) / m_surface.width();
+}
+
+double QtCanvas::lineHeight() const
+{
+    return m_lineHeight * std::abs(m_height) / m_surface.height();
+}

@@ -29,6 +29,8 @@ public:
     void setDrawWidth(int pixels) override;
     void setDrawStyle(int style) override;
     void print(std::string_view text, bool keepLine) override;
+    double textWidth(std::string_view text) const override;
+    double lineHeight() const override;
 
     /// The whole drawing. Ends the drawing in progress, so the image may be painted or copied;
     /// a copy must be taken before the next drawing call.

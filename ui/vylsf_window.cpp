@@ -1,5 +1,6 @@
 #include "vylsf_window.h"
 
+#include "chart_redraw.h"
 #include "dqe.h"
 #include "mouse_codes.h"
 #include "esf.h"
@@ -85,6 +86,7 @@ ChartView::ChartView(QtCanvas& canvas, QWidget* parent) : QWidget(parent), m_can
 {
     setObjectName("chart");
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(kMinWidth, kMinHeight);
     m_deferred.setSingleShot(true);
     connect(&m_deferred, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
@@ -115,7 +117,9 @@ void ChartView::paintEvent(QPaintEvent* event)
 void ChartView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    const QSize before = m_canvas.surfaceSize();
     m_canvas.resize(size());
+    if (m_canvas.surfaceSize() != before) emit resized();
 }
 
 void ChartView::mousePressEvent(QMouseEvent* event)
@@ -139,6 +143,9 @@ VylsfWindow::VylsfWindow(vantry::Vylsf& v, QtCanvas& canvas) : m_vylsf(v), m_can
         const QPointF at = m_canvas.toUser(pixel);
         run([&] { vantry::Form_MouseDown(m_vylsf, button, shift, at.x(), at.y()); });
     });
+
+    // A chart drawn for another size would be cut or shrunk: it is drawn again for the new one.
+    connect(m_chart, &ChartView::resized, this, [this] { run([this] { vantry::REDRAWCHART(m_vylsf); }); });
 
     auto* copy = new QAction(tr("Copy chart"), m_chart);
     copy->setObjectName("copyChart");

@@ -25,8 +25,13 @@ public:
     /// changing it, one repaint per kRepaintIntervalMs.
     void canvasChanged();
     static constexpr int kRepaintIntervalMs = 40;
+    /// The smallest chart: the arrow buttons stay on it, and every chart's labels and legends
+    /// fit inside it.
+    static constexpr int kMinWidth = 660, kMinHeight = 440;
 
 signals:
+    /// The chart area changed its size (the canvas has the new size already).
+    void resized();
     /// Button codes 1 left, 2 right, 4 middle; shift 1 Shift, 2 Ctrl, 4 Alt.
     void pressed(int button, int shift, QPointF pixel);
 

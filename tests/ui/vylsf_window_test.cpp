@@ -3,6 +3,7 @@
 // drawing.
 #include "form_load.h"
 #include "kernel_binding.h"
+#include "mtf_chart.h"
 #include "numtext.h"
 #include "qt_canvas.h"
 #include "qt_host.h"
@@ -921,4 +922,61 @@ TEST_F(AnalysisWindow, IecNnpsStoresTwoCurvesAndDrawsThemFromTheNoiseMenu)
     // One ROI: the pixel-count warning, shown once.
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].rfind("warning the NNPS rests on 65536 independent pixels", 0), 0u);
+}
+
+namespace {
+
+/// The rightmost column holding `colour`, or -1.
+int rightmostColumn(const QImage& image, QRgb colour)
+{
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) == colour) return x;
+    return -1;
+}
+
+} // namespace
+
+TEST_F(AnalysisWindow, ResizingDrawsTheChartAgainAtTheNewSize)
+{
+    VylsfRecord& r = v.r;
+    r.DATANO = 1;
+    r.MTFNUM[0] = 31;
+    for (size_t i = 0; i < 31; ++i) {
+        r.MTFFRQ[0][i] = 0.1f * static_cast<float>(i);
+        r.MTFVAL[0][i] = std::exp(-0.5f * r.MTFFRQ[0][i]);
+    }
+    r.MTFSUM[0] = {1.39f, 4.61f, std::nullopt};
+    r.DATALBL[0] = "A DETECTOR WITH A LONG NAME, RQA5, 2026-12-08, H";
+    r.DSPMODE = 3;
+    r.YMAX = 1;
+    MTFDSP(v, 0);
+    settle();
+    const auto curveEnd = [&] {
+        // The curve runs to Freq max 3, at 1.15 / 1.2 of the chart's width.
+        return rightmostColumn(host.qtCanvas.shownImage(), qRgb(0, 255, 0));
+    };
+    const int before = curveEnd();
+    EXPECT_NEAR(before, 1.15 / 1.2 * window.chart()->width(), 3);
+
+    window.resize(1300, 860);
+    settle();
+    ASSERT_EQ(host.qtCanvas.surfaceSize(), window.chart()->size());
+    EXPECT_NEAR(curveEnd(), 1.15 / 1.2 * window.chart()->width(), 3) << "drawn again, not kept";
+    EXPECT_GT(curveEnd(), before + 300);
+
+    // The smallest window the chart allows: nothing white right of the axis's end label, so the
+    // legend's texts are all inside the plot.
+    window.resize(200, 150);
+    settle();
+    const QSize smallest = window.chart()->size();
+    EXPECT_GE(smallest.width(), ChartView::kMinWidth);
+    EXPECT_GE(smallest.height(), ChartView::kMinHeight);
+    const QImage shown = host.qtCanvas.shownImage();
+    ASSERT_EQ(shown.size(), smallest);
+    const double axisEnd = host.qtCanvas.toPixels(3.0, 0).x();
+    const double halfLabel = host.qtCanvas.textWidth("3.0") / 2 / 3.6 * smallest.width();
+    EXPECT_LE(rightmostColumn(shown, kWhite), axisEnd + halfLabel + 2);
+    EXPECT_GT(countPixels(shown, qRgb(0, 255, 0)), 100) << "the legend line and the curve";
+    EXPECT_EQ(r.NEXTNO, 2) << "a redraw asks nothing and numbers nothing";
 }
