@@ -247,12 +247,18 @@ void DQEDSP(Vylsf& v)
     c.setDrawStyle(kDotted);
     for (int i = 1; i * step <= ymax + 1e-9; ++i) c.line(0, i * step, xmax, i * step, kForeColour);
     c.setDrawStyle(kSolid);
-    for (int i = 1; i * step <= ymax + 1e-9; ++i) yTickLabel(c, 0, i * step, tickText(i * step, 1, 1));
+    const double lh = c.lineHeight();
+    int lastGrid = 0;
+    for (int i = 1; i * step <= ymax + 1e-9; ++i) {
+        yTickLabel(c, 0, i * step, tickText(i * step, 1, 1));
+        lastGrid = i;
+    }
+    // The axis's end carries its value too, unless the top grid label is in its way.
+    if (ymax - lastGrid * step > 1.2 * lh) yTickLabel(c, 0, ymax, tickText(ymax, 1, 1));
     const auto printAt = [&](double x, double y, const std::string& text) {
         c.setCurrentPosition(x, y);
         c.print(text, false);
     };
-    const double lh = c.lineHeight();
     printAt(0.2 * xmax, -0.01 * ymax - 1.2 * lh, "Spatial Frequency (cycles/mm)");
     // The axis title above the axis, clear of the labels.
     yTickLabel(c, 0, ymax + 1.5 * lh, "DQE");
