@@ -4,6 +4,7 @@
 #include "numtext.h"
 #include "prompts.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantry {
@@ -40,13 +41,19 @@ void mtfFrame(Vylsf& v)
     c.setDrawStyle(kSolid);
     std::vector<TickLabel> xLabels{{0, "0"}};
     for (int i = 1; i < divisions; ++i) xLabels.push_back({i * xmax / divisions, tickText(i * xmax / divisions, 1, 2)});
-    xLabels.push_back({xmax, r.XMAXLBL});
+    // The end label is the axis's own value: XMAXLBL rounds it to one decimal (1.45 reads 1.5).
+    xLabels.push_back({xmax, r.XMAXLBL == tickText(xmax, 1, 2) ? r.XMAXLBL : tickText(xmax, 1, 2)});
     xTickLabels(c, xLabels, -0.01);
-    for (int i = 1; i <= 3; ++i) yTickLabel(c, 0, i / 4.0, tickText(i / 4.0, 1, 2));
-    yTickLabel(c, 0, 1.0, r.YMAXLBL);
-    printAt(c, 0.2 * xmax, -0.01 - 1.2 * c.lineHeight(), "Spatial Frequency (cycles / mm)", false);
-    // The axis title between the labels of 0.75 and 1.0.
-    yTickLabel(c, 0, 0.875, "MTF");
+    // Labels above the surface (YMAX lowered with "^") are left out rather than cut.
+    const double lh = c.lineHeight();
+    const double top = 1.3 * r.YMAX;
+    for (int i = 1; i <= 4; ++i) {
+        if (i / 4.0 + lh / 2 > top) break;
+        yTickLabel(c, 0, i / 4.0, i == 4 ? r.YMAXLBL : tickText(i / 4.0, 1, 2));
+    }
+    printAt(c, 0.2 * xmax, -0.01 - 1.2 * lh, "Spatial Frequency (cycles / mm)", false);
+    // The axis title between the labels of 0.75 and 1.0, or under the top of a lowered chart.
+    yTickLabel(c, 0, std::min(0.875, top - lh), "MTF");
     c.setDrawStyle(kSolid);
 }
 

@@ -145,7 +145,14 @@ VylsfWindow::VylsfWindow(vantry::Vylsf& v, QtCanvas& canvas) : m_vylsf(v), m_can
     });
 
     // A chart drawn for another size would be cut or shrunk: it is drawn again for the new one.
-    connect(m_chart, &ChartView::resized, this, [this] { run([this] { vantry::REDRAWCHART(m_vylsf); }); });
+    // A resize while a handler runs is drawn for as soon as it has finished.
+    connect(m_chart, &ChartView::resized, this, [this] {
+        if (m_busy) {
+            m_redrawPending = true;
+            return;
+        }
+        run([this] { vantry::REDRAWCHART(m_vylsf); });
+    });
 
     auto* copy = new QAction(tr("Copy chart"), m_chart);
     copy->setObjectName("copyChart");
@@ -244,6 +251,10 @@ void VylsfWindow::run(const std::function<void()>& handler)
     }
     m_busy = false;
     syncFromModel();
+    if (m_redrawPending) {
+        m_redrawPending = false;
+        run([this] { vantry::REDRAWCHART(m_vylsf); });
+    }
 }
 
 void VylsfWindow::syncFromModel()

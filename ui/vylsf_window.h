@@ -85,4 +85,5 @@ private:
     std::map<vantry::Control*, QWidget*> m_widgets;
     std::map<std::string, QAction*> m_menuActions;
     bool m_busy = false;
+    bool m_redrawPending = false; ///< the chart was resized while a handler ran
 };

@@ -361,3 +361,29 @@ TEST_F(ChartLayout, RedrawShowsTheSameChartWithoutAskingOrRenumbering)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ChartLayout, MtfAxisEndReadsItsOwnValueAndALoweredChartKeepsItsLabelsOnTheSurface)
+{
+    storeMtf(1, "A");
+    v.r.DATANO = 1;
+    v.r.FMAX = 1.45f;
+    v.r.YMAX = 1;
+    MTFDSP(v, 0);
+    EXPECT_EQ(v.r.XMAXLBL, "1.5");
+    const Extent* end = find("1.45");
+    ASSERT_NE(end, nullptr) << "the axis ends at 1.45, not 1.5";
+    EXPECT_NEAR((end->left + end->right) / 2, 1.45f, 1e-6);
+    EXPECT_EQ(find("1.5"), nullptr);
+    // "^" lowers YMAX to 0.4: the chart's top is 0.52, so 0.75 and 1.0 are not labelled.
+    v.r.YMAX = 0.4f;
+    canvas().resizeSurface(660, 440);
+    MTFDSP(v, 0);
+    for (const Extent& e : texts()) expectInside(e, surface(), "surface");
+    EXPECT_NE(find("0.5"), nullptr);
+    EXPECT_EQ(find("0.75"), nullptr);
+    EXPECT_NE(find("MTF"), nullptr);
+}
+
+} // namespace

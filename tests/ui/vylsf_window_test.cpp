@@ -3,6 +3,7 @@
 // drawing.
 #include "form_load.h"
 #include "kernel_binding.h"
+#include "chart_redraw.h"
 #include "mtf_chart.h"
 #include "numtext.h"
 #include "qt_canvas.h"
@@ -32,7 +33,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
+#include <utility>
 
 using namespace vantry;
 
@@ -268,7 +271,10 @@ public:
         ScriptedHost::DoEvents();
         if (yieldDelayMs > 0) QThread::msleep(static_cast<unsigned long>(yieldDelayMs));
         QApplication::processEvents();
+        if (onYield) std::exchange(onYield, {})();
     }
+    /// Runs once at the next yield (something the operator does while a handler runs).
+    std::function<void()> onYield;
     /// Work to pretend between two yields, in ms.
     int yieldDelayMs = 0;
 };
@@ -979,4 +985,47 @@ TEST_F(AnalysisWindow, ResizingDrawsTheChartAgainAtTheNewSize)
     EXPECT_LE(rightmostColumn(shown, kWhite), axisEnd + halfLabel + 2);
     EXPECT_GT(countPixels(shown, qRgb(0, 255, 0)), 100) << "the legend line and the curve";
     EXPECT_EQ(r.NEXTNO, 2) << "a redraw asks nothing and numbers nothing";
+}
+
+TEST_F(AnalysisWindow, AResizeWhileAHandlerRunsIsDrawnForWhenItEnds)
+{
+    loadFlat();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    // The resize arrives while the noise handler yields between its blocks.
+    QSize during;
+    host.onYield = [&] {
+        window.resize(1300, 860);
+        settle();
+        during = window.chart()->size();
+    };
+    window.menuAction("NNPS2D")->trigger();
+    ASSERT_GT(during.width(), 1000) << "the chart was resized while the handler ran";
+    settle();
+    ASSERT_EQ(v.r.NPSNUM[0], 25);
+    ASSERT_EQ(host.qtCanvas.surfaceSize(), window.chart()->size());
+    ASSERT_GT(window.chart()->width(), 1000) << "the resize happened";
+    float last = 0;
+    for (int32_t i = 0; i < v.r.NPSNUM[0] && v.r.NPSFRQ[0][static_cast<size_t>(i)] <= v.r.NFMAX; ++i)
+        last = v.r.NPSFRQ[0][static_cast<size_t>(i)];
+    const int curveEnd = rightmostColumn(host.qtCanvas.shownImage(), qRgb(0, 255, 0));
+    EXPECT_NEAR(curveEnd, host.qtCanvas.toPixels(last, 0).x(), 3) << "drawn at the new size";
+}
+
+TEST_F(AnalysisWindow, AResizeInTheMiddleOfADrawingIsDrawnAgainWhole)
+{
+    loadEdge();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    window.menuAction("DSPESF")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 1);
+    // The ESF redraw yields after each of its lines; the window grows after the first.
+    host.onYield = [&] {
+        window.resize(1300, 860);
+        settle();
+    };
+    control<QPushButton>("CENADJ", 1)->click();
+    settle();
+    ASSERT_GT(window.chart()->width(), 1000) << "the resize happened";
+    const QImage shown = host.qtCanvas.shownImage();
+    REDRAWCHART(v);
+    EXPECT_TRUE(shown == host.qtCanvas.shownImage()) << "no line left from the old size";
 }
