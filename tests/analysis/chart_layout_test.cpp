@@ -6,6 +6,7 @@
 #include "chart_text.h"
 #include "dqe.h"
 #include "mtf_chart.h"
+#include "nnps.h"
 #include "nnps_chart.h"
 #include "window_events.h"
 
@@ -384,6 +385,42 @@ TEST_F(ChartLayout, MtfAxisEndReadsItsOwnValueAndALoweredChartKeepsItsLabelsOnTh
     EXPECT_NE(find("0.5"), nullptr);
     EXPECT_EQ(find("0.75"), nullptr);
     EXPECT_NE(find("MTF"), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ChartLayout, AbsoluteSpectrumOfAFlatFieldIsOnTheChartAtOnce)
+{
+    // Noise of +/-10 DN, white: NPS = 100 DN^2 x (0.1 mm)^2 = 1 DN^2 mm^2, eight decades above
+    // the chart's start at 10^-8 .. 10^-4.
+    std::vector<int16_t> pixels(256 * 256);
+    uint32_t state = 7;
+    for (int16_t& p : pixels) {
+        state = state * 1664525u + 1013904223u;
+        p = static_cast<int16_t>((state >> 16) & 1 ? 1010 : 990);
+    }
+    loadWithRoi(256, 256, pixels, 0, 0, 256, 256);
+    v.r.DATALBL[0] = "";
+    answer({"1"});
+    NPS2D_Click(v);
+    ASSERT_EQ(v.r.NPSNUM[0], 25);
+    for (int i = 0; i < 25; ++i) EXPECT_NEAR(v.r.NPSVAL[0][i], 0.0, 0.3) << "log10 of 1 DN^2 mm^2";
+    EXPECT_TRUE(v.r.LOGBASE == -4.0f || v.r.LOGBASE == -3.0f) << v.r.LOGBASE;
+    int onChart = 0;
+    for (const auto& c : canvas().calls) {
+        if (c.kind == DrawCall::Kind::Line && c.value == 10 && c.x1 != c.x2) {
+            EXPECT_GE(c.y2, 0.0);
+            EXPECT_LE(c.y2, 4.0);
+            ++onChart;
+        }
+    }
+    EXPECT_GE(onChart, 15) << "the curve's segments up to 3 cycles/mm";
+    const auto labels = printed();
+    EXPECT_NE(std::find_if(labels.begin(), labels.end(),
+                           [](const std::string& t) { return t.size() > 6 && t.substr(t.size() - 4) == " NPS"; }),
+              labels.end());
 }
 
 } // namespace
