@@ -159,6 +159,7 @@ void QtCanvas::scale(double left, double top, double width, double height)
 
 void QtCanvas::cls()
 {
+    ++m_clears;
     endDrawing();
     m_image.fill(kBackground);
     setCurrentPosition(0, 0);

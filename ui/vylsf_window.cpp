@@ -151,7 +151,7 @@ VylsfWindow::VylsfWindow(vantry::Vylsf& v, QtCanvas& canvas) : m_vylsf(v), m_can
             m_redrawPending = true;
             return;
         }
-        run([this] { vantry::REDRAWCHART(m_vylsf); });
+        redrawChart();
     });
 
     auto* copy = new QAction(tr("Copy chart"), m_chart);
@@ -182,8 +182,14 @@ void VylsfWindow::buildMenus()
             QAction* action = menuBar()->addAction(caption);
             action->setObjectName(QString::fromStdString(menu.name));
             if (auto handler = menuHandler(menu.name)) {
-                connect(action, &QAction::triggered, this,
-                        [this, handler] { run([this, handler] { handler(m_vylsf); }); });
+                const bool clears = menu.name == "CLRSCREEN";
+                connect(action, &QAction::triggered, this, [this, handler, clears] {
+                    run([this, handler] { handler(m_vylsf); });
+                    if (clears) {
+                        m_chartCleared = true;
+                        m_clearsAtCls = m_canvas.clears();
+                    }
+                });
             }
             m_menuActions[menu.name] = action;
             continue;
@@ -253,8 +259,16 @@ void VylsfWindow::run(const std::function<void()>& handler)
     syncFromModel();
     if (m_redrawPending) {
         m_redrawPending = false;
-        run([this] { vantry::REDRAWCHART(m_vylsf); });
+        redrawChart();
     }
+}
+
+void VylsfWindow::redrawChart()
+{
+    // A window the operator cleared ("CLS") stays clear; a chart drawn since clears it again.
+    if (m_chartCleared && m_canvas.clears() == m_clearsAtCls) return;
+    m_chartCleared = false;
+    run([this] { vantry::REDRAWCHART(m_vylsf); });
 }
 
 void VylsfWindow::syncFromModel()

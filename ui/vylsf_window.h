@@ -78,6 +78,8 @@ private:
     /// handler yields to the event loop is ignored, so no handler runs inside another.
     void run(const std::function<void()>& handler);
     void askAndSaveChart();
+    /// Draws the chart on display again for the chart's size (not after "CLS").
+    void redrawChart();
 
     vantry::Vylsf& m_vylsf;
     QtCanvas& m_canvas;
@@ -86,4 +88,6 @@ private:
     std::map<std::string, QAction*> m_menuActions;
     bool m_busy = false;
     bool m_redrawPending = false; ///< the chart was resized while a handler ran
+    bool m_chartCleared = false;  ///< "CLS" cleared the chart ...
+    int m_clearsAtCls = 0;        ///< ... and the canvas's clear count right after it
 };

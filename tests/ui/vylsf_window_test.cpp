@@ -1029,3 +1029,28 @@ TEST_F(AnalysisWindow, AResizeInTheMiddleOfADrawingIsDrawnAgainWhole)
     REDRAWCHART(v);
     EXPECT_TRUE(shown == host.qtCanvas.shownImage()) << "no line left from the old size";
 }
+
+TEST_F(AnalysisWindow, AClearedChartStaysClearOnResizeUntilAChartIsDrawn)
+{
+    VylsfRecord& r = v.r;
+    r.DATANO = 1;
+    r.MTFNUM[0] = 11;
+    for (size_t i = 0; i < 11; ++i) {
+        r.MTFFRQ[0][i] = 0.3f * static_cast<float>(i);
+        r.MTFVAL[0][i] = std::exp(-0.5f * r.MTFFRQ[0][i]);
+    }
+    r.DATALBL[0] = "A";
+    r.DSPMODE = 3;
+    r.YMAX = 1;
+    MTFDSP(v, 0);
+    window.menuAction("CLRSCREEN")->trigger();
+    window.resize(1000, 700);
+    settle();
+    EXPECT_EQ(countNotBlack(host.qtCanvas.shownImage()), 0) << "CLS stays clear";
+    // A chart drawn after the clear is drawn again on the next resize.
+    control<QPushButton>("CENADJ", 3)->click();
+    window.resize(1200, 800);
+    settle();
+    EXPECT_NEAR(rightmostColumn(host.qtCanvas.shownImage(), qRgb(0, 255, 0)),
+                host.qtCanvas.toPixels(3.0, 0).x(), 3);
+}
