@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 using namespace vantry;
 
@@ -45,13 +46,12 @@ protected:
         const RecordingCanvas& c = host.canvas;
         return {c.left, c.left + c.width, c.top + c.height, c.top, ""};
     }
-    const Extent* find(const std::string& text) const
+    /// The first printed text that reads `text`.
+    std::optional<Extent> find(const std::string& text) const
     {
-        static std::vector<Extent> kept;
-        kept = texts();
-        for (const Extent& e : kept)
-            if (e.text == text) return &e;
-        return nullptr;
+        for (const Extent& e : texts())
+            if (e.text == text) return e;
+        return std::nullopt;
     }
     void expectInside(const Extent& inner, const Extent& outer, const std::string& what) const
     {
@@ -122,8 +122,8 @@ TEST_F(ChartLayout, MtfFrameLabelsEveryGridLineCentredUnderIt)
     AXDRAW(v, 0);
     for (const auto& [text, at] : std::map<std::string, double>{
              {"0", 0}, {"0.75", 0.75}, {"1.5", 1.5}, {"2.25", 2.25}, {"3.0", 3.0}}) {
-        const Extent* e = find(text);
-        ASSERT_NE(e, nullptr) << text;
+        std::optional<Extent> e = find(text);
+        ASSERT_TRUE(e.has_value()) << text;
         EXPECT_NEAR((e->left + e->right) / 2, at, 1e-9) << text;
         EXPECT_NEAR(e->top, -0.01, 1e-12) << text;
     }
@@ -209,15 +209,15 @@ TEST_F(ChartLayout, NarrowLegendsWrapAtBlanksAndMoveLeftOnlyAsFarAsNeeded)
     v.r.YMAX = 1;
     canvas().resizeSurface(1920, 1080);
     MTFDSP(v, 0);
-    const Extent* label = find("  A");
-    ASSERT_NE(label, nullptr);
+    std::optional<Extent> label = find("  A");
+    ASSERT_TRUE(label.has_value());
     EXPECT_NEAR(label->left, 0.7 * 3.0, 1e-6) << "room enough: where it always was";
     canvas().resizeSurface(660, 440);
     MTFDSP(v, 0);
     label = find("  A");
-    ASSERT_NE(label, nullptr);
-    const Extent* summary = find("  " + summaryText(v.r.MTFSUM[0]));
-    ASSERT_NE(summary, nullptr) << "moved left, not wrapped, while the plot is wide enough";
+    ASSERT_TRUE(label.has_value());
+    std::optional<Extent> summary = find("  " + summaryText(v.r.MTFSUM[0]));
+    ASSERT_TRUE(summary.has_value()) << "moved left, not wrapped, while the plot is wide enough";
     EXPECT_LT(label->left, 0.7 * 3.0);
     EXPECT_NEAR(summary->right, 3.0 - canvas().textWidth(" ") / 2, 1e-9) << "ends at the plot's side";
 
@@ -262,7 +262,7 @@ TEST_F(ChartLayout, NnpsAndDqeChartsStayReadableAtTheSmallestWindow)
         for (size_t j = i + 1; j < all.size(); ++j)
             EXPECT_FALSE(overlap(all[i], all[j])) << all[i].text << " / " << all[j].text;
     for (const char* t : {"0.2", "0.4", "0.6", "0.8", "1.0", "1.2", "0.75", "1.5", "2.25", "3.0"})
-        EXPECT_NE(find(t), nullptr) << t;
+        EXPECT_TRUE(find(t).has_value()) << t;
 }
 
 TEST_F(ChartLayout, MtfFiftyAndTenAreMarkedWhereTheCurveCrossesThem)
@@ -373,18 +373,18 @@ TEST_F(ChartLayout, MtfAxisEndReadsItsOwnValueAndALoweredChartKeepsItsLabelsOnTh
     v.r.YMAX = 1;
     MTFDSP(v, 0);
     EXPECT_EQ(v.r.XMAXLBL, "1.5");
-    const Extent* end = find("1.45");
-    ASSERT_NE(end, nullptr) << "the axis ends at 1.45, not 1.5";
+    std::optional<Extent> end = find("1.45");
+    ASSERT_TRUE(end.has_value()) << "the axis ends at 1.45, not 1.5";
     EXPECT_NEAR((end->left + end->right) / 2, 1.45f, 1e-6);
-    EXPECT_EQ(find("1.5"), nullptr);
+    EXPECT_FALSE(find("1.5").has_value());
     // "^" lowers YMAX to 0.4: the chart's top is 0.52, so 0.75 and 1.0 are not labelled.
     v.r.YMAX = 0.4f;
     canvas().resizeSurface(660, 440);
     MTFDSP(v, 0);
     for (const Extent& e : texts()) expectInside(e, surface(), "surface");
-    EXPECT_NE(find("0.5"), nullptr);
-    EXPECT_EQ(find("0.75"), nullptr);
-    EXPECT_NE(find("MTF"), nullptr);
+    EXPECT_TRUE(find("0.5").has_value());
+    EXPECT_FALSE(find("0.75").has_value());
+    EXPECT_TRUE(find("MTF").has_value());
 }
 
 } // namespace
