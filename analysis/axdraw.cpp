@@ -1,7 +1,10 @@
 #include "axdraw.h"
 
+#include "chart_text.h"
 #include "numtext.h"
+#include "prompts.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantry {
@@ -34,12 +37,23 @@ void mtfFrame(Vylsf& v)
         c.setCurrentPosition(0, i / 4.0);
         c.lineRelative(xmax, 0, kForeColour);
     }
-    printAt(c, -0.07 * xmax, 1.02, r.YMAXLBL, false);
-    printAt(c, -0.03 * xmax, -0.01, "0", true);
-    c.setCurrentPosition(0.95 * xmax, c.currentY());
-    c.print(r.XMAXLBL, false);
-    printAt(c, 0.2 * xmax, -0.02, "Spatial Frequency (cycles / mm)", false);
-    printAt(c, -0.08 * xmax, 0.8, "MTF", false);
+    // Every grid line carries its value; the end labels are the ones kept in the record.
+    c.setDrawStyle(kSolid);
+    std::vector<TickLabel> xLabels{{0, "0"}};
+    for (int i = 1; i < divisions; ++i) xLabels.push_back({i * xmax / divisions, tickText(i * xmax / divisions, 1, 2)});
+    // The end label is the axis's own value: XMAXLBL rounds it to one decimal (1.45 reads 1.5).
+    xLabels.push_back({xmax, r.XMAXLBL == tickText(xmax, 1, 2) ? r.XMAXLBL : tickText(xmax, 1, 2)});
+    xTickLabels(c, xLabels, -0.01);
+    // Labels above the surface (YMAX lowered with "^") are left out rather than cut.
+    const double lh = c.lineHeight();
+    const double top = 1.3 * r.YMAX;
+    for (int i = 1; i <= 4; ++i) {
+        if (i / 4.0 + lh / 2 > top) break;
+        yTickLabel(c, 0, i / 4.0, i == 4 ? r.YMAXLBL : tickText(i / 4.0, 1, 2));
+    }
+    printAt(c, 0.2 * xmax, -0.01 - 1.2 * lh, "Spatial Frequency (cycles / mm)", false);
+    // The axis title between the labels of 0.75 and 1.0, or under the top of a lowered chart.
+    yTickLabel(c, 0, std::min(0.875, top - lh), "MTF");
     c.setDrawStyle(kSolid);
 }
 
@@ -56,9 +70,9 @@ void nnpsFrame(Vylsf& v)
     c.setDrawStyle(kDotted);
     c.setCurrentPosition(xmax, 0);
     c.lineRelative(0, ymax, kForeColour);
-    const auto lastGrid = static_cast<int>(std::nearbyint(xmax));
-    for (int i = 0; i <= lastGrid; ++i) {
-        c.setCurrentPosition(i, 0);
+    const double step = nnpsGridStep(xmax);
+    for (int i = 0; i * step <= xmax + 1e-6; ++i) {
+        c.setCurrentPosition(i * step, 0);
         c.lineRelative(0, ymax, kForeColour);
     }
     for (int i = 0; i <= 4; ++i) {
@@ -72,21 +86,30 @@ void nnpsFrame(Vylsf& v)
     c.setCurrentPosition(0, 0);
     c.lineRelative(0, ymax, kForeColour);
     c.setDrawWidth(1);
-    printAt(c, 0, -0.07, "0", true);
-    c.setCurrentPosition(xmax - 0.03, c.currentY());
-    c.print(plainNumber(r.XMAX), false);
+    std::vector<TickLabel> xLabels;
+    for (int i = 0; i * step < xmax - 1e-6; ++i) xLabels.push_back({i * step, tickText(i * step, 0, 1)});
+    xLabels.push_back({xmax, plainTrimmed(r.XMAX)});
+    xTickLabels(c, xLabels, -0.07);
     for (int i = 0; i <= 4; ++i) {
         printAt(c, -0.08 * xmax, i, "10", true);
         c.setCurrentPosition(c.currentX(), i + 0.1);
         c.print(plainNumber(static_cast<float>(i) + r.LOGBASE), false);
     }
-    printAt(c, xmax / 5, -0.09, "Spatial Frequency (cycles/mm)", false);
+    printAt(c, xmax / 5, -0.07 - 1.2 * c.lineHeight(), "Spatial Frequency (cycles/mm)", false);
     printAt(c, -0.14 * xmax, 1.05 * ymax, "NPS", false);
     c.setDrawWidth(1);
     c.setDrawStyle(kSolid);
 }
 
 } // namespace
+
+double nnpsGridStep(double xmax)
+{
+    if (xmax >= 2) return 1;
+    if (xmax >= 1) return 0.5;
+    if (xmax >= 0.4) return 0.2;
+    return 0.1;
+}
 
 void AXDRAW(Vylsf& v, int kind)
 {

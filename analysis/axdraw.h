@@ -9,5 +9,8 @@ namespace vantry {
 /// kind 1: the NNPS chart frame, which clears the window and sets its own coordinate system.
 /// Other kinds draw nothing.
 void AXDRAW(Vylsf& v, int kind);
+/// The spacing of the NNPS chart's frequency grid: every whole cycle/mm from 2 cycles/mm of Freq
+/// max up, finer below so a short axis still has grid lines to read values off.
+double nnpsGridStep(double xmax);
 
 } // namespace vantry

@@ -2,6 +2,7 @@
 
 #include "beam_qualities.h"
 #include "curve_numbers.h"
+#include "chart_text.h"
 #include "numtext.h"
 #include "prompts.h"
 #include "spline.h"
@@ -227,28 +228,45 @@ void DQEDSP(Vylsf& v)
     // Grid every 0.2 up to 1.2, coarser in the same proportion above, so a far too high DQE
     // still gets a readable chart.
     const double step = 0.2 * std::ceil(ymax / 1.2 - 1e-9);
-    for (double y = step; y <= ymax + 1e-9; y += step) c.line(0, y, xmax, y, kForeColour);
     c.setDrawStyle(kSolid);
+    std::vector<TickLabel> xLabels{{0, "0"}};
+    for (int i = 1; i <= 4; ++i) xLabels.push_back({i * xmax / 4, tickText(i * xmax / 4, 1, 2)});
+    xTickLabels(c, xLabels, -0.01 * ymax);
+    c.setDrawStyle(kDotted);
+    for (int i = 1; i * step <= ymax + 1e-9; ++i) c.line(0, i * step, xmax, i * step, kForeColour);
+    c.setDrawStyle(kSolid);
+    const double lh = c.lineHeight();
+    int lastGrid = 0;
+    for (int i = 1; i * step <= ymax + 1e-9; ++i) {
+        yTickLabel(c, 0, i * step, tickText(i * step, 1, 1));
+        lastGrid = i;
+    }
+    // The axis's end carries its value too, unless the top grid label is in its way.
+    if (ymax - lastGrid * step > 1.2 * lh) yTickLabel(c, 0, ymax, tickText(ymax, 1, 1));
     const auto printAt = [&](double x, double y, const std::string& text) {
         c.setCurrentPosition(x, y);
         c.print(text, false);
     };
-    printAt(-0.03 * xmax, -0.01 * ymax, "0");
-    printAt(0.95 * xmax, -0.01 * ymax, fixed1(xmax));
-    printAt(-0.1 * xmax, ymax * 1.02, fixed1(ymax));
-    printAt(0.2 * xmax, -0.02 * ymax - 0.04 * ymax, "Spatial Frequency (cycles/mm)");
-    printAt(-0.12 * xmax, 0.8 * ymax, "DQE");
+    printAt(0.2 * xmax, -0.01 * ymax - 1.2 * lh, "Spatial Frequency (cycles/mm)");
+    // The axis title above the axis, clear of the labels.
+    yTickLabel(c, 0, ymax + 1.5 * lh, "DQE");
     if (r.DQEVAL.empty()) return;
     // A DQE above 1 is drawn as it is, against the line no real detector passes.
     if (*std::max_element(r.DQEVAL.begin(), r.DQEVAL.end()) > 1) {
         c.setDrawWidth(1);
         c.line(0, 1, xmax, 1, kLimitColour);
-        printAt(0.88 * xmax, 1 + 0.05 * ymax, "DQE = 1"); // above the line, inside the frame
+        // Above the line, inside the frame.
+        printAt(xmax - c.textWidth("DQE = 1 "), 1 + 1.1 * lh, "DQE = 1");
     }
-    printAt(0.0, 1.25 * ymax,
-            "DQE of " + r.DATALBL[static_cast<size_t>(r.DQEMTFNO - 1)] + " / " +
-                r.DATALBL[static_cast<size_t>(r.DQENPSNO - 1)] + "  " + r.DQEBEAM + " q=" +
-                fixed(r.DQEQ, 0) + " Ka=" + plainTrimmed(r.DQEKERMA) + " uGy");
+    const std::string heading = "DQE of " + r.DATALBL[static_cast<size_t>(r.DQEMTFNO - 1)] + " / " +
+                                r.DATALBL[static_cast<size_t>(r.DQENPSNO - 1)] + "  " + r.DQEBEAM +
+                                " q=" + fixed(r.DQEQ, 0) + " Ka=" + plainTrimmed(r.DQEKERMA) + " uGy";
+    // The heading fills the width above the plot and wraps when the window is narrow.
+    double top = 1.25 * ymax;
+    for (const std::string& line : wrapText(c, heading, 1.2 * xmax - c.textWidth(" "))) {
+        printAt(-0.15 * xmax + c.textWidth(" ") / 2, top, line);
+        top -= lh;
+    }
     c.setDrawWidth(2);
     for (size_t i = 0; i < r.DQEVAL.size() && r.DQEFRQ[i] <= xmax; ++i) {
         if (i == 0) c.point(r.DQEFRQ[i], r.DQEVAL[i], kDqeColour);

@@ -109,7 +109,7 @@ void IECNNPS(Vylsf& v)
     VylsfForm& form = v.form();
     for (Control& b : form.CENADJ) b.Visible = false;
     form.FINESTP.Visible = false;
-    WSDSP(v, 0);
+    WSDSP(v, 0, DecadeFit::ToCurves);
     r.DSPMODE = 4;
     r.NPSLAST = 1;
     form.Caption = r.DATALBL[static_cast<size_t>(d - 1)] + " and V: " + std::to_string(result.rois) + " ROIs, " +

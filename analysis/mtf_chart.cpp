@@ -1,12 +1,14 @@
 #include "mtf_chart.h"
 
 #include "axdraw.h"
+#include "chart_text.h"
 #include "numtext.h"
 #include "prompts.h"
 #include "spline.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vantry {
 namespace {
@@ -58,6 +60,23 @@ void standardErrorBand(Canvas& c, const VylsfRecord& r, int32_t curve, int colou
     c.setDrawWidth(2);
 }
 
+/// MTF50 and MTF10 of a curve marked where it crosses their levels: a dotted drop line to the
+/// frequency axis and a small cross, in the curve's colour, for each figure on the chart's axis.
+void summaryMarks(Canvas& c, const MtfSummary& s, float fmax, int colour)
+{
+    const double armX = c.textWidth("x") / 2, armY = c.lineHeight() / 4;
+    c.setDrawWidth(1);
+    for (const auto& [at, level] : {std::pair{s.mtf50, 0.5}, std::pair{s.mtf10, 0.1}}) {
+        if (!at || !(*at >= 0) || *at > fmax) continue;
+        c.setDrawStyle(kDotted);
+        c.line(*at, 0, *at, level, colour);
+        c.setDrawStyle(kSolid);
+        c.line(*at - armX, level - armY, *at + armX, level + armY, colour);
+        c.line(*at - armX, level + armY, *at + armX, level - armY, colour);
+    }
+    c.setDrawWidth(2);
+}
+
 } // namespace
 
 std::string summaryText(const MtfSummary& s)
@@ -105,13 +124,17 @@ std::vector<int32_t> chartSelection(Vylsf& v, int ask)
 
 void MTFDSP(Vylsf& v, int ask)
 {
-    VylsfRecord& r = v.r;
     VylsfForm& form = v.form();
     form.CENADJ[0].Visible = form.CENADJ[1].Visible = false;
     form.FINESTP.Visible = form.LOGLSFCK.Visible = false;
     form.CENADJ[2].Visible = form.CENADJ[3].Visible = true;
+    v.r.SHOWNMTF = chartSelection(v, ask);
+    drawMtfChart(v, v.r.SHOWNMTF);
+}
 
-    const std::vector<int32_t> list = chartSelection(v, ask);
+void drawMtfChart(Vylsf& v, const std::vector<int32_t>& list)
+{
+    VylsfRecord& r = v.r;
     if (r.YMAX > 2) r.YMAX = 2;
     r.XMAX = r.FMAX;
     const double xmax = r.XMAX, ymax = r.YMAX;
@@ -119,7 +142,9 @@ void MTFDSP(Vylsf& v, int ask)
     c.scale(-0.15 * xmax, 1.3 * ymax, 1.2 * xmax, -1.5 * ymax);
     c.cls();
     AXDRAW(v, 0);
+    std::vector<LegendEntry> legend;
     for (const int32_t curve : list) {
+        if (curve < 0 || curve >= kCurveSlots) continue;
         c.setDrawWidth(2);
         const int32_t npts = r.MTFNUM[curve];
         if (npts > 3) {
@@ -131,16 +156,15 @@ void MTFDSP(Vylsf& v, int ask)
                 c.line(c.currentX(), c.currentY(), f, y, colour);
             }
             if (r.MTFHASERR[curve] != 0) standardErrorBand(c, r, curve, colour);
-            c.line(0.65 * xmax, 0.95 * ymax - 0.08 * ymax * curve, 0.7 * xmax,
-                   0.95 * ymax - 0.08 * ymax * curve, colour);
-            c.setCurrentPosition(c.currentX(), c.currentY() + 0.03);
-            const double labelX = c.currentX();
-            c.print("  " + r.DATALBL[curve], false);
-            c.setCurrentPosition(labelX, c.currentY());
-            c.print("  " + summaryText(r.MTFSUM[curve]), false);
+            summaryMarks(c, r.MTFSUM[curve], r.FMAX, colour);
+            legend.push_back({curve, colour, {r.DATALBL[curve], summaryText(r.MTFSUM[curve])}});
         }
         c.setDrawWidth(1);
     }
+    c.setDrawWidth(2);
+    drawLegend(c, PlotArea{0, 0, xmax, 1.3 * ymax},
+               LegendPlace{0.65 * xmax, 0.95 * ymax, 0.08 * ymax, 0.05 * xmax, 0.03}, legend);
+    c.setDrawWidth(1);
 }
 
 void COMPMTF(Vylsf& v)

@@ -26,6 +26,10 @@ std::optional<int32_t> tableRows(Vylsf& v, float fmax, float fint);
 /// Draws the MTF chart: the curves 1 .. DATANO (ask = 0) or a selection asked for (ask != 0),
 /// resampled every 0.01 cycles/mm, with their legends.
 void MTFDSP(Vylsf& v, int ask);
+/// Draws the MTF chart of the curve indexes `list` (entries outside the store are passed over):
+/// the frame, each curve with MTF50 and MTF10 marked, and the legends inside the plot. Asks
+/// nothing and leaves NEXTNO as it is, so a redraw at a new window size shows the same chart.
+void drawMtfChart(Vylsf& v, const std::vector<int32_t>& list);
 /// Menu "Compare_MTF": the MTF chart of a selection; DSPMODE 3.
 void COMPMTF(Vylsf& v);
 /// Menu "Clip MTF": one stored curve on the clipboard, resampled every FINT up to FMAX.

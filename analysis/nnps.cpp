@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
 namespace vantry {
@@ -107,7 +106,7 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
     } else if (r.LASTNPSNO == d) {
         r.LASTNPSNO = 0;
     }
-    WSDSP(v, 0);
+    WSDSP(v, 0, DecadeFit::ToCurves);
     r.DSPMODE = 4;
     r.NPSLAST = 1;
     form.Caption = r.DATALBL[slot];
@@ -119,9 +118,7 @@ std::string noiseText(double value, int decimals)
 {
     const std::string plain = fixed(value, decimals);
     if (value == 0 || plain.find_first_not_of("-0.") != std::string::npos) return plain;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2E", value);
-    return buf;
+    return exponentText(value, 2);
 }
 
 void NNPS1D_Click(Vylsf& v)

@@ -1,6 +1,7 @@
 #include "nnps_chart.h"
 
 #include "axdraw.h"
+#include "chart_text.h"
 #include "mtf_chart.h"
 #include "nnps.h"
 #include "numtext.h"
@@ -15,22 +16,80 @@ namespace {
 /// Decades beyond the range of a curve's own points that no NNPS value reaches: a value there is
 /// an extrapolation running away, not a spectrum.
 constexpr float kRunawayDecades = 3;
+/// Decades the chart spans.
+constexpr float kDecades = 4;
 
 } // namespace
 
-void WSDSP(Vylsf& v, int ask)
+void WSDSP(Vylsf& v, int ask, DecadeFit fit)
 {
-    VylsfRecord& r = v.r;
     VylsfForm& form = v.form();
     // The decades are moved with "^" and "v" on this chart, so those two stay at hand.
     form.CENADJ[0].Visible = form.CENADJ[1].Visible = false;
     form.CENADJ[2].Visible = form.CENADJ[3].Visible = true;
     form.FINESTP.Visible = form.LOGLSFCK.Visible = false;
-    const std::vector<int32_t> list = chartSelection(v, ask);
+    v.r.SHOWNNPS = chartSelection(v, ask);
+    if (fit == DecadeFit::ToCurves) fitDecades(v.r, v.r.SHOWNNPS);
+    drawNnpsChart(v, v.r.SHOWNNPS);
+}
+
+std::optional<std::pair<float, float>> shownRange(const VylsfRecord& r, int32_t curve)
+{
+    if (curve < 0 || curve >= kCurveSlots || r.NPSNUM[curve] <= 3) return std::nullopt;
+    std::optional<std::pair<float, float>> range;
+    for (int32_t i = 0; i < r.NPSNUM[curve] && r.NPSFRQ[curve][i] <= r.NFMAX; ++i) {
+        const float y = r.NPSVAL[curve][i];
+        if (!std::isfinite(y)) continue;
+        if (!range) range = std::pair{y, y};
+        range->first = std::min(range->first, y);
+        range->second = std::max(range->second, y);
+    }
+    return range;
+}
+
+void fitDecades(VylsfRecord& r, const std::vector<int32_t>& list)
+{
+    const auto fitsIn = [](float base, const std::pair<float, float>& range) {
+        return range.first >= base && range.second <= base + kDecades;
+    };
+    // The decades that take in a range, moved as little as they can from `base`.
+    const auto movedTo = [](float base, const std::pair<float, float>& range) {
+        if (range.first < base) base = std::floor(range.first);
+        if (range.second > base + kDecades) base = std::ceil(range.second) - kDecades;
+        return base;
+    };
+    std::optional<std::pair<float, float>> all, newest;
+    for (const int32_t curve : list) {
+        const auto range = shownRange(r, curve);
+        if (!range) continue;
+        if (!all) all = range;
+        all->first = std::min(all->first, range->first);
+        all->second = std::max(all->second, range->second);
+        // The curve stored last, else the last one drawn, decides when not all of them fit.
+        if (!newest || curve == r.DATANO - 1) newest = range;
+    }
+    if (!all || fitsIn(r.LOGBASE, *all)) return;
+    if (all->second - all->first <= kDecades) {
+        r.LOGBASE = movedTo(r.LOGBASE, *all);
+    } else if (!fitsIn(r.LOGBASE, *newest)) {
+        r.LOGBASE = movedTo(r.LOGBASE, *newest);
+    }
+}
+
+std::string nnpsLegendText(const VylsfRecord& r, int32_t curve)
+{
+    return r.NPSRAW[curve] != 0 ? r.DATALBL[curve] + " NPS" : r.DATALBL[curve];
+}
+
+void drawNnpsChart(Vylsf& v, const std::vector<int32_t>& list)
+{
+    VylsfRecord& r = v.r;
     AXDRAW(v, 1);
     Canvas& c = v.canvas();
     const double xmax = r.XMAX, ymax = r.YMAX;
+    std::vector<LegendEntry> legend;
     for (const int32_t curve : list) {
+        if (curve < 0 || curve >= kCurveSlots) continue;
         const int32_t npts = r.NPSNUM[curve];
         if (npts > 3) {
             WorkingCurve& w = v.curve;
@@ -45,19 +104,20 @@ void WSDSP(Vylsf& v, int ask)
                 if (i == 0) c.point(x, y, colour);
                 c.line(c.currentX(), c.currentY(), x, y, colour);
             }
-            const double row = 0.95 * ymax - 0.08 * ymax * curve;
-            c.line(0.68 * xmax, row, 0.75 * xmax, row, colour);
-            c.setCurrentPosition(c.currentX(), c.currentY() + 0.1);
-            c.print("  " + r.DATALBL[curve], false);
+            legend.push_back({curve, colour, {nnpsLegendText(r, curve)}});
         }
         c.setDrawWidth(1);
     }
+    c.setDrawWidth(2);
+    drawLegend(c, PlotArea{0, 0, xmax, ymax},
+               LegendPlace{0.68 * xmax, 0.95 * ymax, 0.08 * ymax, 0.07 * xmax, 0.1}, legend);
+    c.setDrawWidth(1);
 }
 
 void NPSCOMP_Click(Vylsf& v)
 {
     v.r.DSPMODE = 4;
-    WSDSP(v, 1);
+    WSDSP(v, 1, DecadeFit::ToCurves);
     v.form().Caption = chartCaption(v.r, CurveKind::Nnps);
 }
 

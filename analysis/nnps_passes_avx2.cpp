@@ -4,6 +4,7 @@
 // run-time check. This file uses nothing inline from shared headers, so no AVX2 code can stand in
 // for a portable function at link time.
 #include "nnps_passes.h"
+#include "transpose8_avx2.h"
 
 #include <immintrin.h>
 
@@ -253,27 +254,6 @@ void columnsAvx2(const int16_t* block, int32_t stride, const Surface& f, const T
     }
 }
 
-/// r[i][j] = r[j][i] for an 8 x 8 block of floats.
-inline void transpose8(__m256 r[8])
-{
-    __m256 t[8];
-    for (int i = 0; i < 8; i += 2) {
-        t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
-        t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
-    }
-    __m256 u[8];
-    for (int i = 0; i < 8; i += 4) {
-        u[i] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
-        u[i + 1] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
-        u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
-        u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
-    }
-    for (int i = 0; i < 4; ++i) {
-        r[i] = _mm256_permute2f128_ps(u[i], u[i + 4], 0x20);
-        r[i + 4] = _mm256_permute2f128_ps(u[i], u[i + 4], 0x31);
-    }
-}
-
 /// Splits the pairs of column group g for the eight rows of row group j and writes them, turned
 /// so that the lanes run over v, as elements x = 16 g .. 16 g + 15 of the row buffer.
 ///
@@ -292,24 +272,24 @@ void splitGroup(const Tables& t, const float* group, int j, float* rows)
     // 2 A.re = C.re + C'.re
     for (int i = 0; i < kLanes; ++i)
         r[i] = _mm256_add_ps(_mm256_load_ps(at[i]), _mm256_load_ps(mirror[i]));
-    transpose8(r);
+    simd::transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + l * kElement, r[l]);
     // 2 A.im = C.im - C'.im
     for (int i = 0; i < kLanes; ++i) {
         r[i] = _mm256_sub_ps(_mm256_load_ps(at[i] + kLanes), _mm256_load_ps(mirror[i] + kLanes));
     }
-    transpose8(r);
+    simd::transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + l * kElement + kLanes, r[l]);
     // 2 B.re = C.im + C'.im
     for (int i = 0; i < kLanes; ++i) {
         r[i] = _mm256_add_ps(_mm256_load_ps(at[i] + kLanes), _mm256_load_ps(mirror[i] + kLanes));
     }
-    transpose8(r);
+    simd::transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + (kLanes + l) * kElement, r[l]);
     // 2 B.im = C'.re - C.re
     for (int i = 0; i < kLanes; ++i)
         r[i] = _mm256_sub_ps(_mm256_load_ps(mirror[i]), _mm256_load_ps(at[i]));
-    transpose8(r);
+    simd::transpose8(r);
     for (int l = 0; l < kLanes; ++l) _mm256_store_ps(rows + (kLanes + l) * kElement + kLanes, r[l]);
 }
 

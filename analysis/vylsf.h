@@ -65,6 +65,8 @@ struct VylsfRecord {
     std::array<MtfSummary, kCurveSlots> MTFSUM{};
     /// What each stored MTF curve was measured from (image, ROI, method and settings, date).
     std::array<CurveSource, kCurveSlots> MTFFROM{};
+    /// The curve indexes the MTF chart and the NNPS chart last showed, for a redraw (resize).
+    std::vector<int32_t> SHOWNMTF, SHOWNNPS;
 
     // The edge, from "ESF reprojection"
     int16_t NSAMP = 0; ///< L: samples across the edge (the longer side of the ROI)

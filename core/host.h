@@ -68,6 +68,10 @@ public:
     /// keepLine leaves the position right after the text, otherwise it moves to the left edge of
     /// the next text line.
     virtual void print(std::string_view text, bool keepLine) = 0;
+    /// How far `text` reaches to the right when printed, in user x units (never negative).
+    virtual double textWidth(std::string_view text) const = 0;
+    /// The height of one printed text line in user y units (never negative).
+    virtual double lineHeight() const = 0;
 
     void setCurrentPosition(double x, double y)
     {

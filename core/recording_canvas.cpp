@@ -1,5 +1,6 @@
 #include "recording_canvas.h"
 
+#include <cmath>
 #include <sstream>
 
 namespace vantry {
@@ -97,11 +98,36 @@ void RecordingCanvas::print(std::string_view text, bool keepLine)
     c.keepLine = keepLine;
     calls.push_back(std::move(c));
     if (keepLine) {
-        setCurrentPosition(currentX() + static_cast<double>(text.size()) * kCharPx * width / kWidthPx,
-                           currentY());
+        setCurrentPosition(currentX() + textWidth(text) * (width < 0 ? -1 : 1), currentY());
     } else {
-        setCurrentPosition(left, currentY() + kLinePx * height / kHeightPx);
+        setCurrentPosition(left, currentY() + kLinePx * height / m_surfaceH);
     }
+}
+
+size_t RecordingCanvas::characters(std::string_view text)
+{
+    size_t n = 0;
+    for (const char ch : text) {
+        if ((static_cast<unsigned char>(ch) & 0xc0) != 0x80) ++n;
+    }
+    return n;
+}
+
+double RecordingCanvas::textWidth(std::string_view text) const
+{
+    return static_cast<double>(characters(text)) * kCharPx * std::abs(width) / m_surfaceW;
+}
+
+double RecordingCanvas::lineHeight() const
+{
+    return kLinePx * std::abs(height) / m_surfaceH;
+}
+
+void RecordingCanvas::resizeSurface(double widthPx, double heightPx)
+{
+    if (!(widthPx >= 1) || !(heightPx >= 1)) return;
+    m_surfaceW = widthPx;
+    m_surfaceH = heightPx;
 }
 
 } // namespace vantry

@@ -26,7 +26,14 @@ struct DrawCall {
 class RecordingCanvas : public Canvas {
 public:
     /// The nominal surface the text positions are measured on: pixels and one character cell.
+    /// The cell is a little wider than the 12-pixel monospaced font the pictures of a display list
+    /// are drawn in (7.2 pixels a character), so a text that fits here fits there.
     static constexpr double kWidthPx = 960, kHeightPx = 720, kCharPx = 8, kLinePx = 16;
+
+    /// A surface of another size in pixels (the window's chart area); the drawing stays.
+    void resizeSurface(double widthPx, double heightPx);
+    double surfaceWidth() const { return m_surfaceW; }
+    double surfaceHeight() const { return m_surfaceH; }
 
     void scale(double left, double top, double width, double height) override;
     void cls() override;
@@ -35,6 +42,10 @@ public:
     void setDrawWidth(int pixels) override;
     void setDrawStyle(int style) override;
     void print(std::string_view text, bool keepLine) override;
+    double textWidth(std::string_view text) const override;
+    double lineHeight() const override;
+    /// Characters of a UTF-8 text (bytes that do not continue a sequence).
+    static size_t characters(std::string_view text);
 
     /// The calls since the last cls: the cls first, then the coordinate system in force.
     std::vector<DrawCall> calls;
@@ -43,6 +54,9 @@ public:
     bool keepCalls = true;
     /// The user coordinate system in force.
     double left = 0, top = 0, width = kWidthPx, height = kHeightPx;
+
+private:
+    double m_surfaceW = kWidthPx, m_surfaceH = kHeightPx;
 };
 
 } // namespace vantry

@@ -21,6 +21,7 @@
 // This file uses nothing inline from shared headers, so no AVX2 code can stand in for a portable
 // function at link time.
 #include "fft4_impl.h"
+#include "transpose8_avx2.h"
 
 #include <immintrin.h>
 
@@ -390,27 +391,6 @@ void firstPassRadix4(const float* re, const float* im, const Layout& w, int n, c
     }
 }
 
-/// r[i][j] = r[j][i] for an 8 x 8 block of floats.
-inline void transpose8(__m256 r[8])
-{
-    __m256 t[8];
-    for (int i = 0; i < 8; i += 2) {
-        t[i] = _mm256_unpacklo_ps(r[i], r[i + 1]);
-        t[i + 1] = _mm256_unpackhi_ps(r[i], r[i + 1]);
-    }
-    __m256 u[8];
-    for (int i = 0; i < 8; i += 4) {
-        u[i] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
-        u[i + 1] = _mm256_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
-        u[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
-        u[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
-    }
-    for (int i = 0; i < 4; ++i) {
-        r[i] = _mm256_permute2f128_ps(u[i], u[i + 4], 0x20);
-        r[i + 4] = _mm256_permute2f128_ps(u[i], u[i + 4], 0x31);
-    }
-}
-
 /// The last three stages and the reversed-binary permutation, on tiles of 8 x 8 elements.
 ///
 /// Write an index as (a, b, c) with a its top three bits (the row of the work array), c its low
@@ -447,10 +427,10 @@ void finalStages(const Layout& w, int n, int m, float* re, float* im, const floa
         {
             __m256 r[8];
             for (int j = 0; j < 8; ++j) r[j] = _mm256_load_ps(rows[j] + 16 * b);
-            transpose8(r);
+            vantry::simd::transpose8(r);
             __m256 i[8];
             for (int j = 0; j < 8; ++j) i[j] = _mm256_load_ps(rows[j] + 16 * b + 8);
-            transpose8(i);
+            vantry::simd::transpose8(i);
             for (int j = 0; j < 8; ++j) x[j] = {r[j], i[j]};
         }
         butterflyPlain(x[0], x[4]);

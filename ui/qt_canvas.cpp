@@ -159,6 +159,7 @@ void QtCanvas::scale(double left, double top, double width, double height)
 
 void QtCanvas::cls()
 {
+    ++m_clears;
     endDrawing();
     m_image.fill(kBackground);
     setCurrentPosition(0, 0);
@@ -236,4 +237,15 @@ void QtCanvas::print(std::string_view text, bool keepLine)
     } else {
         setCurrentPosition(m_left, currentY() + m_lineHeight * m_height / m_surface.height());
     }
+}
+
+double QtCanvas::textWidth(std::string_view text) const
+{
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return QFontMetricsF(m_font).horizontalAdvance(s) * std::abs(m_width) / m_surface.width();
+}
+
+double QtCanvas::lineHeight() const
+{
+    return m_lineHeight * std::abs(m_height) / m_surface.height();
 }

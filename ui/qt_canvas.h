@@ -29,6 +29,8 @@ public:
     void setDrawWidth(int pixels) override;
     void setDrawStyle(int style) override;
     void print(std::string_view text, bool keepLine) override;
+    double textWidth(std::string_view text) const override;
+    double lineHeight() const override;
 
     /// The whole drawing. Ends the drawing in progress, so the image may be painted or copied;
     /// a copy must be taken before the next drawing call.
@@ -38,6 +40,8 @@ public:
     /// Sets the surface size (the chart's size); the drawing stays where it is.
     void resize(QSize surface);
     QSize surfaceSize() const { return m_surface; }
+    /// How often the canvas was cleared: a chart drawing starts with a clear.
+    int clears() const { return m_clears; }
     /// Surface pixel position of a user point, and the user point of a pixel position.
     QPointF toPixels(double x, double y) const;
     QPointF toUser(QPointF pixel) const;
@@ -65,5 +69,6 @@ private:
     QFont m_font;
     double m_lineHeight = 0;
     bool m_dirty = false;
+    int m_clears = 0;
     std::function<void()> m_onChange;
 };

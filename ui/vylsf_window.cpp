@@ -1,6 +1,7 @@
 #include "vylsf_window.h"
 
 #include "curves_menu.h"
+#include "chart_redraw.h"
 #include "dqe.h"
 #include "mouse_codes.h"
 #include "window_placement.h"
@@ -89,6 +90,7 @@ ChartView::ChartView(QtCanvas& canvas, QWidget* parent) : QWidget(parent), m_can
 {
     setObjectName("chart");
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(kMinWidth, kMinHeight);
     m_deferred.setSingleShot(true);
     connect(&m_deferred, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
@@ -119,7 +121,9 @@ void ChartView::paintEvent(QPaintEvent* event)
 void ChartView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    const QSize before = m_canvas.surfaceSize();
     m_canvas.resize(size());
+    if (m_canvas.surfaceSize() != before) emit resized();
 }
 
 void ChartView::mousePressEvent(QMouseEvent* event)
@@ -144,6 +148,16 @@ VylsfWindow::VylsfWindow(vantry::Vylsf& v, QtCanvas& canvas) : m_vylsf(v), m_can
     connect(m_chart, &ChartView::pressed, this, [this](int button, int shift, QPointF pixel) {
         const QPointF at = m_canvas.toUser(pixel);
         run([&] { vantry::Form_MouseDown(m_vylsf, button, shift, at.x(), at.y()); });
+    });
+
+    // A chart drawn for another size would be cut or shrunk: it is drawn again for the new one.
+    // A resize while a handler runs is drawn for as soon as it has finished.
+    connect(m_chart, &ChartView::resized, this, [this] {
+        if (m_busy) {
+            m_redrawPending = true;
+            return;
+        }
+        redrawChart();
     });
 
     auto* copy = new QAction(tr("Copy chart"), m_chart);
@@ -181,8 +195,14 @@ void VylsfWindow::buildMenus()
             QAction* action = menuBar()->addAction(caption);
             action->setObjectName(QString::fromStdString(menu.name));
             if (auto handler = menuHandler(menu.name)) {
-                connect(action, &QAction::triggered, this,
-                        [this, handler] { run([this, handler] { handler(m_vylsf); }); });
+                const bool clears = menu.name == "CLRSCREEN";
+                connect(action, &QAction::triggered, this, [this, handler, clears] {
+                    run([this, handler] { handler(m_vylsf); });
+                    if (clears) {
+                        m_chartCleared = true;
+                        m_clearsAtCls = m_canvas.clears();
+                    }
+                });
             }
             m_menuActions[menu.name] = action;
             continue;
@@ -250,6 +270,18 @@ void VylsfWindow::run(const std::function<void()>& handler)
     }
     m_busy = false;
     syncFromModel();
+    if (m_redrawPending) {
+        m_redrawPending = false;
+        redrawChart();
+    }
+}
+
+void VylsfWindow::redrawChart()
+{
+    // A window the operator cleared ("CLS") stays clear; a chart drawn since clears it again.
+    if (m_chartCleared && m_canvas.clears() == m_clearsAtCls) return;
+    m_chartCleared = false;
+    run([this] { vantry::REDRAWCHART(m_vylsf); });
 }
 
 void VylsfWindow::syncFromModel()

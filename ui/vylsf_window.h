@@ -26,8 +26,13 @@ public:
     /// changing it, one repaint per kRepaintIntervalMs.
     void canvasChanged();
     static constexpr int kRepaintIntervalMs = 40;
+    /// The smallest chart: the arrow buttons stay on it, and every chart's labels and legends
+    /// fit inside it.
+    static constexpr int kMinWidth = 660, kMinHeight = 440;
 
 signals:
+    /// The chart area changed its size (the canvas has the new size already).
+    void resized();
     /// Button codes 1 left, 2 right, 4 middle; shift 1 Shift, 2 Ctrl, 4 Alt.
     void pressed(int button, int shift, QPointF pixel);
 
@@ -75,6 +80,8 @@ private:
     void buildMenus();
     void createControls();
     void askAndSaveChart();
+    /// Draws the chart on display again for the chart's size (not after "CLS").
+    void redrawChart();
 
     vantry::Vylsf& m_vylsf;
     QtCanvas& m_canvas;
@@ -83,4 +90,7 @@ private:
     std::map<vantry::Control*, QWidget*> m_widgets;
     std::map<std::string, QAction*> m_menuActions;
     bool m_busy = false;
+    bool m_redrawPending = false; ///< the chart was resized while a handler ran
+    bool m_chartCleared = false;  ///< "CLS" cleared the chart ...
+    int m_clearsAtCls = 0;        ///< ... and the canvas's clear count right after it
 };

@@ -22,6 +22,7 @@ protected:
     {
         v.r.FMAX = v.r.XMAX = fmax;
         v.r.YMAX = 1;
+        host.canvas.scale(-0.15 * fmax, 1.3, 1.2 * fmax, -1.5);
         host.canvas.cls();
         AXDRAW(v, 0);
     }
@@ -52,12 +53,13 @@ TEST_F(ChartFrames, MtfFrameAxesGridAndLabels)
         EXPECT_DOUBLE_EQ(h.y1, i / 4.0);
         EXPECT_DOUBLE_EQ(h.x2 - h.x1, 3.0);
     }
-    EXPECT_EQ(printed(), (std::vector<std::string>{"1.0", "0", "3.0",
-                                                   "Spatial Frequency (cycles / mm)", "MTF"}));
+    // A label at every grid line of both axes, the end labels those of the record.
+    EXPECT_EQ(printed(), (std::vector<std::string>{"0", "0.75", "1.5", "2.25", "3.0", "0.25", "0.5",
+                                                   "0.75", "1.0", "Spatial Frequency (cycles / mm)",
+                                                   "MTF"}));
     const auto texts = callsOf(DrawCall::Kind::Print);
-    EXPECT_TRUE(texts[1].keepLine);
-    EXPECT_DOUBLE_EQ(texts[2].x1, 0.95 * 3.0);
-    EXPECT_DOUBLE_EQ(texts[2].y1, -0.01) << "the end label sits on the line of the 0";
+    EXPECT_DOUBLE_EQ(texts[4].y1, -0.01) << "the end label sits on the line of the 0";
+    EXPECT_LT(texts[9].y1, -0.01 - host.canvas.lineHeight() + 1e-12) << "the title under the labels";
     EXPECT_EQ(v.r.XMAXLBL, "3.0");
     EXPECT_EQ(v.r.YMAXLBL, "1.0");
     EXPECT_EQ(host.canvas.calls.back().str(), "style 0");
@@ -82,12 +84,12 @@ TEST_F(ChartFrames, NnpsFrameDecadesAndGrid)
     const auto scales = callsOf(DrawCall::Kind::Scale);
     EXPECT_EQ(scales.back().str(), "scale -0.45 4.6 3.75 -5.2");
     EXPECT_EQ(printed(),
-              (std::vector<std::string>{"0", " 3", "10", "-8", "10", "-7", "10", "-6", "10", "-5",
-                                        "10", "-4", "Spatial Frequency (cycles/mm)", "NPS"}));
+              (std::vector<std::string>{"0", "1", "2", "3", "10", "-8", "10", "-7", "10", "-6", "10",
+                                        "-5", "10", "-4", "Spatial Frequency (cycles/mm)", "NPS"}));
     // The exponent is raised by 0.1 and starts where "10" ended.
     const auto texts = callsOf(DrawCall::Kind::Print);
-    EXPECT_DOUBLE_EQ(texts[3].y1, 0.1);
-    EXPECT_GT(texts[3].x1, texts[2].x1);
+    EXPECT_DOUBLE_EQ(texts[5].y1, 0.1);
+    EXPECT_DOUBLE_EQ(texts[5].x1, texts[4].x1 + host.canvas.textWidth("10"));
     // Vertical grid at every whole frequency 0 .. 3 plus the right border.
     int verticals = 0;
     for (const auto& l : callsOf(DrawCall::Kind::Line))
@@ -101,8 +103,8 @@ TEST_F(ChartFrames, ArrowsInNnpsModeShiftTheDecadesAndTheReadOutFollows)
     CENADJ_Click(v, 3);
     EXPECT_FLOAT_EQ(v.r.LOGBASE, -7.0f);
     const auto texts = printed();
-    EXPECT_EQ(texts[3], "-7");
-    EXPECT_EQ(texts[11], "-3");
+    EXPECT_EQ(texts[5], "-7");
+    EXPECT_EQ(texts[13], "-3");
     Form_MouseDown(v, 1, 0, 1.25, 2.0);
     EXPECT_EQ(v.form().Caption, "1.25 1.00E-05") << "10^-5, not 0.00";
     Form_MouseDown(v, 2, 1, 0.5, 6.5);

@@ -149,7 +149,8 @@ TEST_F(MtfChart, CurvesOfThreePointsOrFewerAreSkippedWithoutLegend)
     v.r.DATANO = 1;
     MTFDSP(v, 0);
     EXPECT_TRUE(segmentsByColour().empty());
-    EXPECT_EQ(printed().size(), 5u) << "the frame's labels only";
+    for (const std::string& t : printed()) EXPECT_NE(t.rfind("  ", 0), 0u) << "no legend: " << t;
+    EXPECT_FALSE(printed().empty()) << "the frame's labels";
 }
 
 TEST_F(MtfChart, ClipTableOnTheCurrentGrid)

@@ -5,6 +5,7 @@
 #include "lesq2d.h"
 #include "nnps.h"
 #include "nnps_blocks.h"
+#include "nnps_line_by_line.h"
 #include "nnps_passes.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -467,13 +469,14 @@ TEST_F(NnpsAccuracy, NoiseCorrelatedAlongTheRowsSeparatesTheBands)
 
 class NnpsReadings : public NnpsAccuracy {
   protected:
-    /// NPSBIN[0 .. 25] of one reading for the current ROI and band.
-    std::vector<float> bins(NpsReading reading, int raw)
+    /// NPSBIN[0 .. 25] of one reading (nullopt: the line-by-line reference) for the current ROI
+    /// and band.
+    std::vector<float> bins(std::optional<NpsReading> reading, int raw)
     {
         std::fill(v.r.NPSBIN.begin(), v.r.NPSBIN.end(), 0.0f);
         std::fill(v.r.NPSSUM.begin(), v.r.NPSSUM.end(), 0.0f);
         v.r.NBINS = kBins;
-        const std::string why = radinpsWith(v, raw, reading);
+        const std::string why = reading ? radinpsWith(v, raw, *reading) : radinpsLineByLine(v, raw);
         EXPECT_EQ(why, "");
         return {v.r.NPSBIN.begin(), v.r.NPSBIN.begin() + kBins + 1};
     }
@@ -505,7 +508,7 @@ TEST_F(NnpsReadings, SummedEqualsLineByLineOnNoiseAndShadedNoise)
             for (const int raw : {0, 1}) {
                 v.r.NPSU = band.u;
                 v.r.NPSV = band.v;
-                const auto reference = bins(NpsReading::LineByLine, raw);
+                const auto reference = bins(std::nullopt, raw);
                 const std::vector<float> roiCopy = v.r.ROIDAT;
                 const std::vector<int32_t> counts = v.r.NPSCNT;
                 const std::vector<float> sums(v.r.NPSSUM.begin(), v.r.NPSSUM.begin() + kBins + 1);
@@ -565,7 +568,7 @@ TEST_F(NnpsReadings, BothReadingsRefuseExactQuadraticBlocksAndZeroMeans)
     for (const auto* pixels : {&surface, &zeroMean}) {
         loadWithRoi(kN, kN, *pixels, 0, 0, kN, kN);
         v.r.NPSU = v.r.NPSV = 128;
-        const std::string reference = radinpsWith(v, 0, NpsReading::LineByLine);
+        const std::string reference = radinpsLineByLine(v, 0);
         EXPECT_NE(reference, "");
         EXPECT_EQ(radinpsWith(v, 0, NpsReading::Summed), reference);
         EXPECT_EQ(radinpsWith(v, 0, NpsReading::SummedPortable), reference);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 using namespace vantry;
@@ -89,6 +90,21 @@ TEST(Spline, MatchesAnIndependentlySolvedNaturalSpline)
         // single-precision build and evaluation of values near -6: a few units of 1e-6
         EXPECT_NEAR(splineAt(w, static_cast<float>(at)), naturalSpline(xd, yd, at), 2e-5) << at;
     }
+}
+
+TEST(Spline, UnevenGridMatchesNumpysSolutionOfTheNaturalSpline)
+{
+    // Steps from 0.04 to 0.78 mm^-1, as a curve resampled from mixed measurements has them. The
+    // values were computed with numpy (numpy.linalg.solve of the full system of the second
+    // derivatives, M_0 = M_9 = 0) in double precision.
+    WorkingCurve w = curveOf({0, 0.07f, 0.31f, 0.35f, 0.9f, 1.0f, 1.62f, 2.4f, 2.45f, 3.0f},
+                             {1.0f, 0.96f, 0.83f, 0.79f, 0.52f, 0.47f, 0.30f, 0.12f, 0.13f, 0.05f});
+    const std::vector<std::pair<float, double>> numpy = {
+        {0.02f, 0.9879836575893957}, {0.2f, 0.9033516669096857},  {0.33f, 0.8102763432082596},
+        {0.6f, 0.6283695941473344},  {0.95f, 0.49517370857392473}, {1.3f, 0.37225327921929074},
+        {2.0f, 0.167312189716904},   {2.43f, 0.12601374570525967}, {2.8f, 0.1078758768527251},
+        {3.3f, -0.028589538775711562}};
+    for (const auto& [at, expected] : numpy) EXPECT_NEAR(splineAt(w, at), expected, 2e-6) << at;
 }
 
 TEST(Spline, OutsideTheCurveExtrapolatesOnTheEndCubics)

@@ -381,7 +381,19 @@ class MtfChart(unittest.TestCase):
         for label in ("1.0", "0", "3.0", "Spatial Frequency (cycles / mm)", "MTF", "  SAMPLE-EDGE-RAW H"):
             self.assertIn(label, texts)
         dotted = [e for e in svg.iter(ns + "line") if e.get("stroke-dasharray")]
-        self.assertEqual(len(dotted), 8, "4 vertical and 4 horizontal grid lines")
+        grid = [e for e in dotted if e.get("stroke") == "#ffffff"]
+        self.assertEqual(len(grid), 8, "4 vertical and 4 horizontal grid lines")
+        for label in ("0.75", "1.5", "2.25", "0.25", "0.5", "0.75"):
+            self.assertIn(label, texts, "every grid line carries its value")
+        # MTF50 and MTF10 dropped to the frequency axis in the curve's colour, at the printed
+        # figures (x = (f + 0.45) / 3.6 x 960), from the axis (y 1.3 / 1.5 x 720) to their level.
+        drops = sorted((e for e in dotted if e.get("stroke") == "#00ff00"), key=lambda e: float(e.get("x1")))
+        self.assertEqual(len(drops), 2)
+        for drop, name, level in zip(drops, ("mtf50", "mtf10"), (0.5, 0.1)):
+            self.assertAlmostEqual(float(drop.get("x1")), (float(out.figures[name]) + 0.45) / 3.6 * 960, delta=0.05)
+            self.assertEqual(float(drop.get("x1")), float(drop.get("x2")))
+            self.assertAlmostEqual(float(drop.get("y1")), 1.3 / 1.5 * 720, delta=0.01)
+            self.assertAlmostEqual(float(drop.get("y2")), (1.3 - level) / 1.5 * 720, delta=0.01)
         curves = [e for e in svg.iter(ns + "polyline") if e.get("stroke") == "#00ff00"]
         self.assertEqual(len(curves), 1, "data number 1 is drawn in light green")
         points = [tuple(map(float, p.split(","))) for p in curves[0].get("points").split()]
@@ -400,11 +412,20 @@ class MtfChart(unittest.TestCase):
         self.assertEqual([e.get("stroke") for e in svg.iter(ns + "polyline")], ["#ff0000"])
         legend = [t for t in svg.iter(ns + "text") if t.text == "  SAMPLE-EDGE-RAW H"]
         self.assertEqual(len(legend), 1)
-        # The legend's colour sample is a level line; its label starts 0.03 above its right end.
-        sample = [e for e in svg.iter(ns + "line") if e.get("stroke") == "#ff0000"]
+        # The legend's colour sample is a level line of 0.05 of the axis (40 pixels), drawn wide;
+        # its label starts 0.03 above its right end. The summary under it ("  MTF50 1.55  MTF10
+        # 2.83  Nyq 0.024", 36 characters of 8 pixels) would pass the axis's end at 920 from 0.7 of
+        # the axis, so the legend moves left until it ends half a character inside.
+        sample = [e for e in svg.iter(ns + "line") if e.get("stroke") == "#ff0000" and
+                  e.get("stroke-width") == "2" and not e.get("stroke-dasharray")]
         self.assertEqual(len(sample), 1)
         x1, y1, x2, y2 = (float(sample[0].get(a)) for a in ("x1", "y1", "x2", "y2"))
-        self.assertEqual((x1, x2, y1), (640, 680, y2), "0.65 to 0.7 of the axis, at one height")
+        self.assertAlmostEqual(x2 - x1, 40, delta=0.01)
+        self.assertEqual(y1, y2)
+        summary = [t for t in svg.iter(ns + "text") if t.text and t.text.startswith("  MTF50")]
+        self.assertEqual(len(summary), 1)
+        self.assertAlmostEqual(x2 + 8 * len(summary[0].text), 920 - 4, delta=0.01)
+        self.assertLess(x1, 640)
         self.assertAlmostEqual(float(legend[0].get("x")), x2, delta=0.01)
         self.assertAlmostEqual(float(legend[0].get("y")) - 11, y2 - 0.03 / 1.5 * 720, delta=0.02)
         # Row d - 1 of the legend sits 0.08 lower per data number: 2 x 0.08 / 1.5 x 720 pixels.

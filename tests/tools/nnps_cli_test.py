@@ -475,7 +475,7 @@ class NnpsChart(unittest.TestCase):
         out, svg = self.chart("--data-no", "3")
         self.assertEqual(svg.tag, self.NS + "svg")
         texts = [t.text for t in svg.iter(self.NS + "text")]
-        for label in ("0", " 3", "10", "-8", "-4", "Spatial Frequency (cycles/mm)", "NPS",
+        for label in ("0", "1", "2", "3", "10", "-8", "-4", "Spatial Frequency (cycles/mm)", "NPS",
                       "  SAMPLE-FLAT-RAW R"):
             self.assertIn(label, texts)
         # The chart spans -0.45 .. 3.3 cycles/mm across 960 pixels and 4.6 .. -0.6 decades above

@@ -3,6 +3,8 @@
 // drawing.
 #include "form_load.h"
 #include "kernel_binding.h"
+#include "chart_redraw.h"
+#include "mtf_chart.h"
 #include "numtext.h"
 #include "qt_canvas.h"
 #include "qt_host.h"
@@ -37,8 +39,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <utility>
 
 using namespace vantry;
 
@@ -274,7 +278,10 @@ public:
         ScriptedHost::DoEvents();
         if (yieldDelayMs > 0) QThread::msleep(static_cast<unsigned long>(yieldDelayMs));
         QApplication::processEvents();
+        if (onYield) std::exchange(onYield, {})();
     }
+    /// Runs once at the next yield (something the operator does while a handler runs).
+    std::function<void()> onYield;
     /// Work to pretend between two yields, in ms.
     int yieldDelayMs = 0;
 };
@@ -1097,4 +1104,127 @@ TEST_F(AnalysisWindowOnQtHost, HashesFilesAsSha256sumAndKeepsDataInTheUsersFolde
     EXPECT_EQ(folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     QStandardPaths::setTestModeEnabled(false);
     EXPECT_TRUE(QFileInfo(QString::fromStdString(folder)).isDir());
+namespace {
+
+/// The rightmost column holding `colour`, or -1.
+int rightmostColumn(const QImage& image, QRgb colour)
+{
+    for (int x = image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixel(x, y) == colour) return x;
+    return -1;
+}
+
+} // namespace
+
+TEST_F(AnalysisWindow, ResizingDrawsTheChartAgainAtTheNewSize)
+{
+    VylsfRecord& r = v.r;
+    r.DATANO = 1;
+    r.MTFNUM[0] = 31;
+    for (size_t i = 0; i < 31; ++i) {
+        r.MTFFRQ[0][i] = 0.1f * static_cast<float>(i);
+        r.MTFVAL[0][i] = std::exp(-0.5f * r.MTFFRQ[0][i]);
+    }
+    r.MTFSUM[0] = {1.39f, 4.61f, std::nullopt};
+    r.DATALBL[0] = "A DETECTOR WITH A LONG NAME, RQA5, 2026-12-08, H";
+    r.DSPMODE = 3;
+    r.YMAX = 1;
+    MTFDSP(v, 0);
+    settle();
+    const auto curveEnd = [&] {
+        // The curve runs to Freq max 3, at 1.15 / 1.2 of the chart's width.
+        return rightmostColumn(host.qtCanvas.shownImage(), qRgb(0, 255, 0));
+    };
+    const int before = curveEnd();
+    EXPECT_NEAR(before, 1.15 / 1.2 * window.chart()->width(), 3);
+
+    window.resize(1300, 860);
+    settle();
+    ASSERT_EQ(host.qtCanvas.surfaceSize(), window.chart()->size());
+    EXPECT_NEAR(curveEnd(), 1.15 / 1.2 * window.chart()->width(), 3) << "drawn again, not kept";
+    EXPECT_GT(curveEnd(), before + 300);
+
+    // The smallest window the chart allows: nothing white right of the axis's end label, so the
+    // legend's texts are all inside the plot.
+    window.resize(200, 150);
+    settle();
+    const QSize smallest = window.chart()->size();
+    EXPECT_GE(smallest.width(), ChartView::kMinWidth);
+    EXPECT_GE(smallest.height(), ChartView::kMinHeight);
+    const QImage shown = host.qtCanvas.shownImage();
+    ASSERT_EQ(shown.size(), smallest);
+    const double axisEnd = host.qtCanvas.toPixels(3.0, 0).x();
+    const double halfLabel = host.qtCanvas.textWidth("3.0") / 2 / 3.6 * smallest.width();
+    EXPECT_LE(rightmostColumn(shown, kWhite), axisEnd + halfLabel + 2);
+    EXPECT_GT(countPixels(shown, qRgb(0, 255, 0)), 100) << "the legend line and the curve";
+    EXPECT_EQ(r.NEXTNO, 2) << "a redraw asks nothing and numbers nothing";
+}
+
+TEST_F(AnalysisWindow, AResizeWhileAHandlerRunsIsDrawnForWhenItEnds)
+{
+    loadFlat();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    // The resize arrives while the noise handler yields between its blocks.
+    QSize during;
+    host.onYield = [&] {
+        window.resize(1300, 860);
+        settle();
+        during = window.chart()->size();
+    };
+    window.menuAction("NNPS2D")->trigger();
+    ASSERT_GT(during.width(), 1000) << "the chart was resized while the handler ran";
+    settle();
+    ASSERT_EQ(v.r.NPSNUM[0], 25);
+    ASSERT_EQ(host.qtCanvas.surfaceSize(), window.chart()->size());
+    ASSERT_GT(window.chart()->width(), 1000) << "the resize happened";
+    float last = 0;
+    for (int32_t i = 0; i < v.r.NPSNUM[0] && v.r.NPSFRQ[0][static_cast<size_t>(i)] <= v.r.NFMAX; ++i)
+        last = v.r.NPSFRQ[0][static_cast<size_t>(i)];
+    const int curveEnd = rightmostColumn(host.qtCanvas.shownImage(), qRgb(0, 255, 0));
+    EXPECT_NEAR(curveEnd, host.qtCanvas.toPixels(last, 0).x(), 3) << "drawn at the new size";
+}
+
+TEST_F(AnalysisWindow, AResizeInTheMiddleOfADrawingIsDrawnAgainWhole)
+{
+    loadEdge();
+    host.inputAnswers.emplace_back(ScriptedHost::kAcceptDefault);
+    window.menuAction("DSPESF")->trigger();
+    ASSERT_EQ(v.r.DSPMODE, 1);
+    // The ESF redraw yields after each of its lines; the window grows after the first.
+    host.onYield = [&] {
+        window.resize(1300, 860);
+        settle();
+    };
+    control<QPushButton>("CENADJ", 1)->click();
+    settle();
+    ASSERT_GT(window.chart()->width(), 1000) << "the resize happened";
+    const QImage shown = host.qtCanvas.shownImage();
+    REDRAWCHART(v);
+    EXPECT_TRUE(shown == host.qtCanvas.shownImage()) << "no line left from the old size";
+}
+
+TEST_F(AnalysisWindow, AClearedChartStaysClearOnResizeUntilAChartIsDrawn)
+{
+    VylsfRecord& r = v.r;
+    r.DATANO = 1;
+    r.MTFNUM[0] = 11;
+    for (size_t i = 0; i < 11; ++i) {
+        r.MTFFRQ[0][i] = 0.3f * static_cast<float>(i);
+        r.MTFVAL[0][i] = std::exp(-0.5f * r.MTFFRQ[0][i]);
+    }
+    r.DATALBL[0] = "A";
+    r.DSPMODE = 3;
+    r.YMAX = 1;
+    MTFDSP(v, 0);
+    window.menuAction("CLRSCREEN")->trigger();
+    window.resize(1000, 700);
+    settle();
+    EXPECT_EQ(countNotBlack(host.qtCanvas.shownImage()), 0) << "CLS stays clear";
+    // A chart drawn after the clear is drawn again on the next resize.
+    control<QPushButton>("CENADJ", 3)->click();
+    window.resize(1200, 800);
+    settle();
+    EXPECT_NEAR(rightmostColumn(host.qtCanvas.shownImage(), qRgb(0, 255, 0)),
+                host.qtCanvas.toPixels(3.0, 0).x(), 3);
 }
