@@ -201,8 +201,6 @@ bool npsSummedUsesAvx2()
 
 std::string prepareRadinps(Vylsf& v, int raw)
 {
-    // The blocks are read from the image between yields: it and its ROI must stay put.
-    const AnalysisBusy busy(v.k.ws);
     if (std::string why = refusal(v); !why.empty()) return why;
     if (raw != 1) {
         if (std::string why = darkRefusal(v); !why.empty()) return why;
@@ -227,6 +225,8 @@ std::string prepareRadinps(Vylsf& v, int raw)
 
 std::string radinpsWith(Vylsf& v, int raw, NpsReading reading)
 {
+    // The blocks are read from the image between yields: it and its ROI must stay put.
+    const AnalysisBusy busy(v.k.ws);
     if (std::string why = prepareRadinps(v, raw); !why.empty()) return why;
     switch (reading) {
     case NpsReading::SummedPortable:

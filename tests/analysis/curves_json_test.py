@@ -32,7 +32,7 @@ def main():
     assert doc["format"] == "vantry-curves" and doc["version"] == 1, doc.get("format")
     assert doc["units"]["frequency"] == "cycles/mm"
     curves = {(c["kind"], c["number"]): c for c in doc["curves"]}
-    assert set(curves) == {("mtf", 1), ("mtf", 2), ("nnps", 1), ("nnps", 3), ("nnps", 4)}, sorted(curves)
+    assert set(curves) == {("mtf", 1), ("mtf", 2), ("nnps", 3), ("nnps", 4), ("nnps", 5), ("nnps", 6), ("nnps", 7)}, sorted(curves)
 
     # Clip MTF: a label row, then "f<TAB>MTF" at 0, 0.1, ... 5.0 with the MTF to 3 decimals.
     written = curves[("mtf", 1)]
@@ -53,7 +53,7 @@ def main():
     assert all(len(p) == 3 and 0 <= p[2] < 0.05 for p in precise["points"]), precise["points"][:3]
 
     # Clip of IEC NNPS: label, header, then f, NNPS H, NNPS V, SE H, SE V (4 significant digits).
-    h, v = curves[("nnps", 3)], curves[("nnps", 4)]
+    h, v = curves[("nnps", 6)], curves[("nnps", 7)]
     assert iec_clip[1] == ["f (1/mm)", "NNPS H", "NNPS V", "SE H", "SE V"], iec_clip[1]
     table = iec_clip[2:]
     assert len(table) == len(h["points"]) == len(v["points"]), (len(table), len(h["points"]))

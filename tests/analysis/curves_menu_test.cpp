@@ -91,7 +91,7 @@ protected:
     }
 
     /// The written MTF of the edge under 1, its precise MTF under 2, the 2D-NNPS of the flat
-    /// field under 1 and its IEC NNPS H and V under 3 and 4.
+    /// field under 3 and its IEC NNPS H and V under 4 and 5.
     void measureAll(Session& x)
     {
         x.host.fileHashes[kEdge] = "e3b0c442";
@@ -109,11 +109,11 @@ protected:
 
         read(x, "SAMPLE-FLAT-RAW", kFlat);
         x.k.roi[x.k.ws.CURSLOT] = {256, 256, 512, 512};
-        run(x, NNPS2D_Click, {"1"});
-        ASSERT_EQ(x.v.r.NPSNUM[0], 25) << (x.host.messages.empty() ? "" : x.host.messages.back());
+        run(x, NNPS2D_Click, {"3"});
+        ASSERT_EQ(x.v.r.NPSNUM[2], 25) << (x.host.messages.empty() ? "" : x.host.messages.back());
         x.v.r.NFMAX = 5;
-        run(x, IECNNPS, {"none", "3"});
-        ASSERT_GT(x.v.r.NPSNUM[2], 4) << (x.host.messages.empty() ? "" : x.host.messages.back());
+        run(x, IECNNPS, {"none", "4"});
+        ASSERT_GT(x.v.r.NPSNUM[3], 4) << (x.host.messages.empty() ? "" : x.host.messages.back());
         x.host.messages.clear();
     }
 
@@ -153,9 +153,9 @@ protected:
         return {shown(x, COMPMTF, {"1-2"}),
                 shown(x, CLIPMTF, {"1"}),
                 shown(x, CLIPMTF, {"2"}),
-                shown(x, NPSCOMP_Click, {"1,3,4"}),
-                shown(x, NPSCLIP_Click, {"1"}),
-                shown(x, NPSCLIP_Click, {"4"}),
+                shown(x, NPSCOMP_Click, {"3,4,5"}),
+                shown(x, NPSCLIP_Click, {"3"}),
+                shown(x, NPSCLIP_Click, {"5"}),
                 shown(x, DQECLC, {ScriptedHost::kAcceptDefault, ScriptedHost::kAcceptDefault, "RQA5", "2015",
                                   ScriptedHost::kAcceptDefault, "2.5"}),
                 shown(x, CLIPDQE, {})};
@@ -243,23 +243,24 @@ TEST_F(CurvesRoad, EachCurveKnowsTheImageMethodAndSettingsItCameFrom)
     EXPECT_TRUE(shaped(written.date, "dddd-dd-ddTdd:dd:ddZ")) << written.date;
     EXPECT_EQ(written.date.substr(0, 2), "20");
     EXPECT_TRUE(shaped(written.version, "d.d.d")) << written.version;
-    // The noise curve stored under 1 after it took the number's label; the MTF keeps its own.
-    EXPECT_EQ(r.DATALBL[0], "SAMPLE-FLAT-RAW R");
+    // Each number holds one curve, with its own label.
+    EXPECT_EQ(r.DATALBL[0], "SAMPLE-EDGE-RAW H");
     EXPECT_EQ(written.label, "SAMPLE-EDGE-RAW H");
-    EXPECT_EQ(r.NPSFROM[0].label, "SAMPLE-FLAT-RAW R");
-    EXPECT_EQ(r.NPSFROM[3].label, "SAMPLE-FLAT-RAW V IEC");
+    EXPECT_EQ(r.NPSFROM[2].label, "SAMPLE-FLAT-RAW R");
+    EXPECT_EQ(r.DATALBL[2], "SAMPLE-FLAT-RAW R");
+    EXPECT_EQ(r.NPSFROM[4].label, "SAMPLE-FLAT-RAW V IEC");
     EXPECT_EQ(r.MTFFROM[1].method, "precise");
     EXPECT_EQ(r.MTFFROM[1].roi, "384,448,256,128");
-    EXPECT_EQ(r.NPSFROM[0].method, "2D-NNPS");
-    EXPECT_EQ(r.NPSFROM[0].path, kFlat);
-    EXPECT_EQ(r.NPSFROM[0].sha256, "") << "a file the host has no hash for";
-    EXPECT_EQ(r.NPSFROM[0].settings.back(), (std::pair<std::string, std::string>{"NFINT", "0.1"}));
-    EXPECT_EQ(r.NPSFROM[2].method, "IEC NNPS");
-    EXPECT_EQ(r.NPSFROM[3].settings[0], (std::pair<std::string, std::string>{"direction", "V"}));
-    EXPECT_EQ(r.NPSFROM[3].settings[1], (std::pair<std::string, std::string>{"conversion", "none"}));
+    EXPECT_EQ(r.NPSFROM[2].method, "2D-NNPS");
+    EXPECT_EQ(r.NPSFROM[2].path, kFlat);
+    EXPECT_EQ(r.NPSFROM[2].sha256, "") << "a file the host has no hash for";
+    EXPECT_EQ(r.NPSFROM[2].settings.back(), (std::pair<std::string, std::string>{"NFINT", "0.1"}));
+    EXPECT_EQ(r.NPSFROM[3].method, "IEC NNPS");
+    EXPECT_EQ(r.NPSFROM[4].settings[0], (std::pair<std::string, std::string>{"direction", "V"}));
+    EXPECT_EQ(r.NPSFROM[4].settings[1], (std::pair<std::string, std::string>{"conversion", "none"}));
     // The IEC curves keep their image's pitch like every other stored curve.
-    EXPECT_FLOAT_EQ(r.NPSPITCH[2], 0.1f);
     EXPECT_FLOAT_EQ(r.NPSPITCH[3], 0.1f);
+    EXPECT_FLOAT_EQ(r.NPSPITCH[4], 0.1f);
 }
 
 TEST_F(CurvesRoad, IecCurvesStoredOverAnotherDetectorsCurveTakeTheirOwnPitch)
@@ -293,7 +294,7 @@ TEST_F(CurvesRoad, SaveNeverReplacesAnImageACurveCameFromAndTellsAFailedWrite)
     s->host.saveDialogAnswers.push_back(path("flat-link.raw"));
     run(*s, SAVECURVES, {});
     ASSERT_EQ(s->host.messages.size(), 1u);
-    EXPECT_NE(s->host.messages[0].find("is the image noise curve No.1 was measured from"), std::string::npos)
+    EXPECT_NE(s->host.messages[0].find("is the image noise curve No.3 was measured from"), std::string::npos)
         << s->host.messages[0];
 
     // An image in a view is refused although no stored curve came from it.
@@ -472,8 +473,8 @@ TEST_F(CurvesRoad, SavedFileForAnIndependentReader)
     std::ofstream(where / "clip_mtf.txt", std::ios::binary) << s->host.clipboardText;
     s->v.r.NFMAX = 5;
     s->host.messages.clear();
-    run(*s, IECNNPS, {"none", "3"});
-    ASSERT_GT(s->v.r.NPSNUM[2], 4) << s->host.messages.front();
+    run(*s, IECNNPS, {"none", "6"});
+    ASSERT_GT(s->v.r.NPSNUM[5], 4) << s->host.messages.front();
     s->host.messages.clear(); // the sample is smaller than a detector NNPS asks: a warning
     std::ofstream(where / "clip_iec.txt", std::ios::binary) << s->host.clipboardText;
     s->host.saveDialogAnswers.push_back((where / "curves.json").string());

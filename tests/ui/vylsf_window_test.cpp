@@ -1026,6 +1026,12 @@ TEST(AnalysisWindowPlace, ComesBackWhereItWasLeft)
     main.setGeometry(0, 0, 400, 300);
     main.show();
     const QList<QRect> screens{QGuiApplication::primaryScreen()->availableGeometry()};
+    // Shown once so that the window has the size its chart's least size gives it.
+    window.show();
+    settle();
+    window.hide();
+    settle();
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "vantry", "vantry").remove("analysisWindow/pos");
 
     placeAnalysisWindow(window, main);
     window.show();
@@ -1050,6 +1056,7 @@ TEST(AnalysisWindowPlace, ComesBackWhereItWasLeft)
     EXPECT_EQ(window.frameGeometry().topLeft(),
               analysisWindowPlace(main.frameGeometry(), window.frameGeometry().size(), screens, std::nullopt));
     EXPECT_NE(window.frameGeometry().topLeft(), QPoint(50000, 50000));
+}
 
 TEST_F(AnalysisWindow, FileMenuSavesAndOpensTheCurvesAndClosingKeepsUnsavedOnes)
 {
@@ -1104,6 +1111,8 @@ TEST_F(AnalysisWindowOnQtHost, HashesFilesAsSha256sumAndKeepsDataInTheUsersFolde
     EXPECT_EQ(folder, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     QStandardPaths::setTestModeEnabled(false);
     EXPECT_TRUE(QFileInfo(QString::fromStdString(folder)).isDir());
+}
+
 namespace {
 
 /// The rightmost column holding `colour`, or -1.
