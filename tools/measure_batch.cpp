@@ -3,6 +3,7 @@
 #include "csv_rows.h"
 #include "file_kind.h"
 #include "measure_commands.h"
+#include "measured_from.h"
 #include "output_file.h"
 
 #include <nlohmann/json.hpp>
@@ -26,17 +27,6 @@ const std::vector<std::string> kJobColumns = {"command", "file", "preset", "roi"
 /// Options a job may not carry: the report needs the Qt shell's one thread, the format is the
 /// batch's own.
 const std::vector<std::string> kNotInJobs = {"--report", "--format", "--jobs"};
-
-std::string csvCell(const std::string& text)
-{
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 std::vector<std::string> words(const std::string& text)
 {

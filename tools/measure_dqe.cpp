@@ -64,11 +64,7 @@ std::string trimmedName(const std::string& text)
 
 int dqeCommand(const Options& o, CommandOutput& out)
 {
-    for (const auto& [name, values] : o.values) {
-        if (std::find(kDqeOptions.begin(), kDqeOptions.end(), name) == kDqeOptions.end()) {
-            return out.usage("dqe does not take " + name);
-        }
-    }
+    if (const std::string name = foreignOption(o, kDqeOptions); !name.empty()) return out.usage("dqe does not take " + name);
     if (!o.files.empty()) {
         return out.usage("dqe takes its images with --edge and --flat, not as \"" + o.file + "\"");
     }

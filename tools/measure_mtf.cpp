@@ -101,11 +101,7 @@ int preciseMtf(const Options& o, Session& s, Vylsf& v, const MtfRequest& q, Comm
 
 int mtfCommand(const Options& o, CommandOutput& out)
 {
-    for (const auto& [name, values] : o.values) {
-        if (std::find(kMtfOptions.begin(), kMtfOptions.end(), name) == kMtfOptions.end()) {
-            return out.usage("mtf does not take " + name);
-        }
-    }
+    if (const std::string name = foreignOption(o, kMtfOptions); !name.empty()) return out.usage("mtf does not take " + name);
     if (!o.has("--roi")) return out.usage("mtf needs --roi X,Y,W,H");
     const std::string method = o.has("--method") ? o.value("--method") : "written";
     if (method != "written" && method != "precise") {

@@ -56,11 +56,7 @@ const std::vector<std::string> kNnpsOptions = {"--preset", "--list",  "--roi",  
 
 int nnpsCommand(const Options& o, CommandOutput& out)
 {
-    for (const auto& [name, values] : o.values) {
-        if (std::find(kNnpsOptions.begin(), kNnpsOptions.end(), name) == kNnpsOptions.end()) {
-            return out.usage("nnps does not take " + name);
-        }
-    }
+    if (const std::string name = foreignOption(o, kNnpsOptions); !name.empty()) return out.usage("nnps does not take " + name);
     if (!o.has("--roi")) return out.usage("nnps needs --roi X,Y,W,H");
     const auto flatRoi = roiOf(o.value("--roi"));
     if (!flatRoi) return out.usage("--roi needs X,Y,W,H with positive 16-bit width and height");

@@ -1,5 +1,7 @@
 #include "measure_output.h"
 
+#include "measured_from.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -132,16 +134,6 @@ double pitchOf(const CommandOutput& out)
     return out.inputs.empty() ? 0.0 : out.inputs.front().pitchMm;
 }
 
-std::string csvCell(const std::string& text)
-{
-    if (text.find_first_of(",\"\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
 
 std::string oneLineText(std::string text)
 {
@@ -152,6 +144,17 @@ std::string oneLineText(std::string text)
 }
 
 } // namespace
+
+std::string csvCell(const std::string& text)
+{
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
 
 nlohmann::ordered_json outputJson(const CommandOutput& out, const std::string& date)
 {
@@ -236,16 +239,6 @@ std::string outputCsv(const CommandOutput& out, const std::string& date)
         row(values);
     }
     return csv;
-}
-
-std::string isoDateNow()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return buf;
 }
 
 std::string formatted(const CommandOutput& out, OutputFormat format)

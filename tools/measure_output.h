@@ -80,8 +80,8 @@ nlohmann::ordered_json outputJson(const CommandOutput& out, const std::string& d
 /// The output as CSV: "# key: value" lines with the metadata, figures and warnings, then the
 /// first table with its header row (or, without a table, the figures as one row).
 std::string outputCsv(const CommandOutput& out, const std::string& date);
-/// The current date and time, ISO 8601 in UTC.
-std::string isoDateNow();
+/// A CSV field: as it is, or quoted when it holds a comma, a quote or a line end.
+std::string csvCell(const std::string& text);
 /// The output in the format; the text format is the text itself.
 std::string formatted(const CommandOutput& out, OutputFormat format);
 
