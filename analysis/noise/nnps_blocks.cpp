@@ -2,7 +2,7 @@
 
 #include "analysis_busy.h"
 #include "cpu_features.h"
-#include "nnps.h"
+#include "noise_basics.h"
 #include "nnps_passes.h"
 #include "numtext.h"
 #include "roi_outside.h"

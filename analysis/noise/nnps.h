@@ -2,15 +2,13 @@
 // The noise power spectrum of a flat field: 256 x 256 blocks, detrended, transformed and
 // averaged in radial bins (or in the bands next to one axis).
 
+#include "noise_basics.h"
 #include "vylsf.h"
 
 #include <string>
 #include <vector>
 
 namespace vantry {
-
-/// Side of the blocks a flat-field ROI is cut into.
-constexpr int32_t kBlock = 256;
 
 /// Menu "1D-NNPS": asks the direction and the number of lines next to the axis, then NNPSCLC.
 void NNPS1D_Click(Vylsf& v);
@@ -35,9 +33,5 @@ std::string RADINPS(Vylsf& v, int raw);
 void TREND2D(Vylsf& v);
 /// In-place 256 x 256 transform of NPSRE, NPSIM: every row, then every column, with fft4.
 void FFT2D256(Vylsf& v, int sign);
-
-/// A noise value as the tables write it: with `decimals` decimals, or in exponent form
-/// ("9.87E-07") when that would show a non-zero value as zero.
-std::string noiseText(double value, int decimals);
 
 } // namespace vantry

@@ -3,7 +3,7 @@
 #include "axdraw.h"
 #include "chart_text.h"
 #include "mtf_chart.h"
-#include "nnps.h"
+#include "noise_basics.h"
 #include "numtext.h"
 #include "spline.h"
 

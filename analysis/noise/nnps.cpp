@@ -114,13 +114,6 @@ void computeAndStore(Vylsf& v, int raw, const std::vector<ImageBuffer>& others =
 
 } // namespace
 
-std::string noiseText(double value, int decimals)
-{
-    const std::string plain = fixed(value, decimals);
-    if (value == 0 || plain.find_first_not_of("-0.") != std::string::npos) return plain;
-    return exponentText(value, 2);
-}
-
 void NNPS1D_Click(Vylsf& v)
 {
     if (!wholeBlocks(v)) return;
