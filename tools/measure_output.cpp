@@ -1,5 +1,6 @@
 #include "measure_output.h"
 
+#include "file_sha256.h"
 #include "measured_from.h"
 
 #include <nlohmann/json.hpp>
@@ -173,7 +174,7 @@ nlohmann::ordered_json outputJson(const CommandOutput& out, const std::string& d
     }
     j["inputs"] = nlohmann::ordered_json::array();
     for (const InputFile& f : out.inputs) {
-        nlohmann::ordered_json in = {{"role", f.role}, {"file", f.path}, {"sha256", f.sha256}};
+        nlohmann::ordered_json in = {{"role", f.role}, {"file", f.path}, {"sha256", fileSha256(f.path)}};
         if (f.pitchMm > 0) {
             in["pitch"] = f.pitchMm;
             in["pitch_from"] = f.pitchFrom;
@@ -213,7 +214,7 @@ std::string outputCsv(const CommandOutput& out, const std::string& date)
     meta("date", date);
     for (const InputFile& f : out.inputs) {
         meta(f.role, f.path);
-        meta(f.role + " sha256", f.sha256);
+        meta(f.role + " sha256", fileSha256(f.path));
         if (f.pitchMm > 0) meta(f.role + " pitch (mm)", numberText("%g", f.pitchMm) + " from " + f.pitchFrom);
     }
     if (const double pitch = pitchOf(out); pitch > 0) meta("nyquist (cycles/mm)", numberText("%g", 1.0 / (2.0 * pitch)));

@@ -27,11 +27,11 @@ struct ResultTable {
     std::vector<std::vector<std::string>> rows;
 };
 
-/// One image the command read: what it was for, where it is, and its checksum.
+/// One image the command read: what it was for and where it is. Its checksum is taken only by
+/// the formats that print it.
 struct InputFile {
     std::string role; ///< "image", "edge", "flat field 2", ...
     std::string path;
-    std::string sha256;
     double pitchMm = 0;
     std::string pitchFrom;
 };

@@ -26,7 +26,6 @@
 #include "numtext.h"
 #include "program_folder.h"
 #include "scripted_host.h"
-#include "file_sha256.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -361,7 +360,7 @@ void noteInput(CommandOutput& out, const std::string& role, const std::string& p
 {
     // The pitch as its single-precision value reads in decimals: 0.1, not 0.100000001.
     const double pitch = std::stod(numberText("%.7g", pitchMm));
-    out.inputs.push_back({role, path, fileSha256(path), pitch, pitchFrom});
+    out.inputs.push_back({role, path, pitch, pitchFrom});
 }
 
 void noteInput(CommandOutput& out, const Session& s, const std::string& role, const std::string& path)
